@@ -1,0 +1,5 @@
+#pragma once
+// Shared core services: image repair and, as they arrive, protocol, progress, image loading,
+// MATLAB files and plane geometry.
+
+#include <urs/image_repair.h>
