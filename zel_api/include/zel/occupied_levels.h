@@ -29,7 +29,8 @@ using ur::SxImageBuf;
 // receive each channel's largest level (after thresholding), 0 for absent channels.
 // Codes: 0xA0004313 no pixels, channels not 1 or 3, samples not 1 or 2 bytes;
 // 0xA0004317 levelsCount < 2^bitDepth; 0xA0004314/15/16 occupied0 null, occupied1/2 null with
-// 3 channels; 0xA000431B with useThreshold a pair with low > high or low > 2^bitDepth.
+// 3 channels; 0xA000431B with useThreshold a pair with low > high or low > 2^bitDepth (only
+// the pairs of the channels the image has are checked).
 ZEL_API_EXPORT unsigned int GetOccupiedLevels(const SxImageBuf& image, bool* occupied0,
                                               bool* occupied1, bool* occupied2, int levelsCount,
                                               unsigned short& max0, unsigned short& max1,
