@@ -1,4 +1,4 @@
-// Counting occupied levels and building the mapping tables from them (Part 1.2): the rank of
+// Counting occupied levels and building the mapping tables from them: the rank of
 // every occupied level, or that rank spread over the 8-bit range.
 #include <zel/occupied_levels.h>
 

@@ -1,5 +1,5 @@
 // Marking the occupied levels of an ordinary image or of the four planes of a raw planar image
-// (Part 1.2). Validation here, the pixel scan in levels_scan.h.
+//. Validation here, the pixel scan in levels_scan.h.
 #include <zel/occupied_levels.h>
 
 #include "levels_scan.h"
@@ -75,7 +75,7 @@ unsigned int GetOccupiedLevels(const SxImageBuf& image, bool* occupied0, bool* o
   const bool colour = image.channels == 3;
   if (colour && !occupied1) return rc::InvalidArg(3);
   if (colour && !occupied2) return rc::InvalidArg(4);
-  // Only the pairs of the channels the image has are looked at, as in thresholding (Part 1.4):
+  // Only the pairs of the channels the image has are looked at, as in thresholding:
   // a grey image is analysed with whatever the caller holds for green and blue.
   const int low[3] = {low0, low1, low2};
   const int high[3] = {high0, high1, high2};

@@ -1,4 +1,4 @@
-// Counting occupied levels and the two mappings built from them (Part 1.2): ranks, and ranks
+// Counting occupied levels and the two mappings built from them: ranks, and ranks
 // spread over 0..254 with the exact double-precision division.
 #include <zel/occupied_levels.h>
 

@@ -1,4 +1,4 @@
-// Marking occupied levels (Part 1.2): channel order, threshold folding, accumulation, the
+// Marking occupied levels: channel order, threshold folding, accumulation, the
 // validation order, and that no sample, however large, is written outside an occupancy array.
 #include <zel/occupied_levels.h>
 
@@ -462,7 +462,7 @@ TEST(OccupiedLevelsRaw, ValidatesInTheDocumentedOrderBeforeWritingAnything) {
 
 // ---- Against a literal reading of the algorithm --------------------------------------------
 
-// Part 1.2 steps 2-5 written out sample by sample, as plainly as possible.
+// The marking steps written out sample by sample, as plainly as possible.
 template <typename T>
 void ReferenceMark(std::vector<T> samples, std::vector<bool>& occupied, unsigned short& max,
                    bool useThreshold, int low, int high, int bitDepth) {

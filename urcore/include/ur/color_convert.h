@@ -9,7 +9,7 @@
 namespace ur {
 
 // Swaps the first and third sample of every pixel of an interleaved image of 3 or 4 channels,
-// in place. Codes: InvalidArg(1).
+// in place. Every real data type. Codes: InvalidArg(1).
 URCORE_EXPORT Result SwapRedAndBlue(SxImageBuf& buf);
 
 // Interleaves a planar image of 3 (or 4) planes in logical order into the allocated
@@ -24,17 +24,24 @@ URCORE_EXPORT Result ConvertRGBA8ToRGB8(const SxImageBuf& src, SxImageBuf& dst);
 // Converts an image of 1, 3 or 4 channels (interleaved or planar, unsigned 8/16-bit, float or
 // double) into the allocated 8-bit 3-channel interleaved dst of the same size. Integer samples
 // are scaled from their bit depth to 8 bits; floating samples from their minimum..maximum.
-// A one-channel image becomes grey. Codes: InvalidArg(1) src; InvalidArg(2) dst.
+// A one-channel image becomes grey. Integer samples shift right (or left, below 8 bits) by the
+// difference of the depths and saturate at 255; floating samples map their finite minimum ..
+// maximum over all converted channels onto 0..255, NaN and a flat image giving 0. Channel c of
+// src (plane c, or its physical position) goes to logical channel c of dst, stored B, G, R;
+// a fourth channel is dropped. Codes: InvalidArg(1) src; InvalidArg(2) dst.
 URCORE_EXPORT Result ConvertToRGB8(const SxImageBuf& src, SxImageBuf& dst);
 
 // Converts an interleaved image into the allocated planar dst:
-// - a 2x2 Bayer mosaic (one channel, grid 0..3) into 4 planes of half its size in plane order
-//   (red, green of red rows, blue, green of blue rows); dst.packCount 4;
+// - a 2x2 Bayer mosaic (one channel, grid 0..3, 1- or 2-byte samples, at least 2x2) into
+//   4 planes of half its size, truncated, in plane order (red, green of red rows, blue, green of
+//   blue rows), the grid naming the mosaic's top-left cell; dst.packCount 4;
 // - a general mosaic (grid eBayerMosaic, patternWidth x patternHeight) into pw x ph planes of
 //   width / pw by height / ph, plane i holding site (i % pw, i / pw) of every cell;
-// - a multi-channel interleaved image into one plane per channel of the same size, in logical
-//   channel order.
-// dst must have the data type of src and the plane count and size stated above.
+//   dst.packCount pw x ph;
+// - any other interleaved image (several channels, or one without a mosaic grid) into one plane
+//   per channel of the same size, in logical channel order.
+// dst must be planar with the data type of src and the plane count and size stated above;
+// its other fields are left as the caller set them.
 // Codes: InvalidArg(1) src; InvalidArg(2) dst.
 URCORE_EXPORT Result ConvertPackPixelToPlanar(const SxImageBuf& src, SxImageBuf& dst);
 
@@ -45,10 +52,12 @@ enum ExDoubleNormalization : int {
 };
 
 // Converts double samples into the allocated dst of the same geometry with unsigned 8-, 16- or
-// 32-bit samples (dst.bitDepth gives the range; 0 means the type's width). With eNormalizeMinMax
-// the range is [*minValue, *maxValue], each taken from the data when null, over all channels or,
-// with perChannel, per channel; a flat image maps to 0. NaN becomes 0.
-// Codes: InvalidArg(1) src not double; InvalidArg(2) dst; InvalidArg(3) normalization unknown.
+// 32-bit samples (dst.bitDepth gives the range; 0 means the type's width and is replaced by it).
+// With eNormalizeMinMax the range is [*minValue, *maxValue], each taken from the finite samples
+// when null, over all channels or, with perChannel, per channel; values outside it saturate, and
+// an empty range (a flat image) maps to 0. NaN becomes 0. Channels keep their logical order.
+// Codes: InvalidArg(1) src not double; InvalidArg(2) dst (also a bit depth beyond its type);
+// InvalidArg(3) normalization unknown.
 URCORE_EXPORT Result ConvertDoubleToU(const SxImageBuf& src, SxImageBuf& dst, int normalization,
                                       const double* minValue, const double* maxValue,
                                       bool perChannel);

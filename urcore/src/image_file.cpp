@@ -1,0 +1,195 @@
+// CxImage: reading and writing image files through FreeImage.
+
+#include <ur/atomic_file.h>
+#include <ur/image.h>
+
+#include "image_bitmap.h"
+#include "image_png_text.h"
+
+#include <FreeImage.h>
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QtGlobal>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <utility>
+
+namespace ur {
+namespace {
+
+constexpr int kMinJpegQuality = 1;
+constexpr int kMaxJpegQuality = 100;
+constexpr int kMinPngLevel = -1;  // -1: the fast default
+constexpr int kMaxPngLevel = 9;
+
+// ---- reading ----
+
+int LoadFlags(FREE_IMAGE_FORMAT fif) {
+  // Samples are data here, not display values: a gamma chunk must not change them.
+  return fif == FIF_PNG ? PNG_IGNOREGAMMA : 0;
+}
+
+bool HasAllGreyPalette(FIBITMAP* dib) {
+  const RGBQUAD* palette = FreeImage_GetPalette(dib);
+  const unsigned colours = FreeImage_GetColorsUsed(dib);
+  if (!palette || colours == 0) return false;
+  for (unsigned i = 0; i < colours; ++i)
+    if (palette[i].rgbRed != palette[i].rgbGreen || palette[i].rgbGreen != palette[i].rgbBlue)
+      return false;
+  return true;
+}
+
+// Turns bitmaps whose pixels are palette indices or packed bits into plain grey or colour
+// bitmaps, so that a buffer can describe them. Other bitmaps are returned as they are.
+// Null when the conversion runs out of memory.
+detail::BitmapPtr ToBufferForm(detail::BitmapPtr dib) {
+  if (FreeImage_GetImageType(dib.get()) != FIT_BITMAP) return dib;
+  const unsigned bpp = FreeImage_GetBPP(dib.get());
+  const bool plainGrey = bpp == 8 && FreeImage_GetColorType(dib.get()) == FIC_MINISBLACK;
+  if (bpp == 24 || bpp == 32 || plainGrey) return dib;
+
+  FIBITMAP* converted = nullptr;
+  if (bpp <= 8 && HasAllGreyPalette(dib.get()))
+    converted = FreeImage_ConvertToGreyscale(dib.get());
+  else if (FreeImage_IsTransparent(dib.get()))
+    converted = FreeImage_ConvertTo32Bits(dib.get());
+  else
+    converted = FreeImage_ConvertTo24Bits(dib.get());
+  if (!converted) return nullptr;
+  detail::CopyAllMetadata(converted, dib.get());
+  return detail::BitmapPtr(converted);
+}
+
+// ---- writing ----
+
+struct MemoryDeleter {
+  void operator()(FIMEMORY* memory) const { FreeImage_CloseMemory(memory); }
+};
+
+void LogWriteError(const QString& path, int error) {
+  qWarning("CxImage: cannot write %s: %s", qUtf8Printable(path), std::strerror(error));
+}
+
+using MemoryPtr = std::unique_ptr<FIMEMORY, MemoryDeleter>;
+
+// Encodes dib into memory. encoded views the memory's bytes (valid while it lives); for PNG it
+// is a repaired copy when text chunks had to be rewritten. False when the encoder fails.
+bool Encode(FIBITMAP* dib, FREE_IMAGE_FORMAT fif, int flags, MemoryPtr& memory,
+            QByteArray& encoded) {
+  memory.reset(FreeImage_OpenMemory());
+  if (!memory || !FreeImage_SaveToMemory(fif, dib, memory.get(), flags)) return false;
+  BYTE* data = nullptr;
+  DWORD size = 0;
+  if (!FreeImage_AcquireMemory(memory.get(), &data, &size) || size == 0 || size > DWORD(INT_MAX))
+    return false;
+  encoded = QByteArray::fromRawData(reinterpret_cast<const char*>(data), int(size));
+  if (fif == FIF_PNG) encoded = detail::LatinTextChunksToTExt(encoded);
+  return true;
+}
+
+// Writes bytes to a new file at path. False when the file cannot be created or any byte cannot
+// be written (checked up to fclose, which is where a full disk often shows); the caller removes
+// what is left.
+bool WriteNewFile(const QString& path, const QByteArray& bytes) {
+  // "x": never write into a file that appeared under the temporary name meanwhile.
+  std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "wbx");
+  if (!file) {
+    LogWriteError(path, errno);
+    return false;
+  }
+  const bool written = std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), file) ==
+                           std::size_t(bytes.size()) &&
+                       std::fflush(file) == 0;
+  int error = errno;
+  const bool closed = std::fclose(file) == 0;
+  if (written && !closed) error = errno;
+  if (!written || !closed) LogWriteError(path, error);
+  return written && closed;
+}
+
+// FreeImage save flags for the format, or -1 when the parameters do not fit it.
+int SaveFlags(FREE_IMAGE_FORMAT fif, const CxImage::SxSaveParams& params) {
+  switch (fif) {
+    case FIF_PNG:
+      if (params.compressionLevel < kMinPngLevel || params.compressionLevel > kMaxPngLevel)
+        return -1;
+      if (params.compressionLevel < 0) return PNG_Z_BEST_SPEED;
+      if (params.compressionLevel == 0) return PNG_Z_NO_COMPRESSION;
+      return params.compressionLevel;  // PNG_Z_BEST_SPEED (1) .. PNG_Z_BEST_COMPRESSION (9)
+    case FIF_JPEG:
+      if (params.quality < kMinJpegQuality || params.quality > kMaxJpegQuality) return -1;
+      return params.quality;  // FreeImage reads flags 1..100 as the JPEG quality
+    default:
+      return 0;
+  }
+}
+
+bool CanHold(FREE_IMAGE_FORMAT fif, FIBITMAP* dib) {
+  const FREE_IMAGE_TYPE type = FreeImage_GetImageType(dib);
+  if (!FreeImage_FIFSupportsWriting(fif) || !FreeImage_FIFSupportsExportType(fif, type))
+    return false;
+  return type != FIT_BITMAP || FreeImage_FIFSupportsExportBPP(fif, int(FreeImage_GetBPP(dib)));
+}
+
+}  // namespace
+
+Result CxImage::load(const QString& path) {
+  InstallFreeImageMessageHandler();
+  if (!QFileInfo(path).isFile()) return rc::Fail;
+  const QByteArray name = QFile::encodeName(path);
+  FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(name.constData(), 0);
+  if (fif == FIF_UNKNOWN) fif = FreeImage_GetFIFFromFilename(name.constData());
+  if (fif == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(fif)) return rc::Fail;
+
+  detail::BitmapPtr dib(FreeImage_Load(fif, name.constData(), LoadFlags(fif)));
+  if (!dib || !FreeImage_HasPixels(dib.get()) || FreeImage_GetWidth(dib.get()) == 0 ||
+      FreeImage_GetHeight(dib.get()) == 0)
+    return rc::Fail;
+  dib = ToBufferForm(std::move(dib));
+  if (!dib) return rc::Fail;
+
+  if (m_bitmap) FreeImage_Unload(m_bitmap);
+  m_bitmap = dib.release();
+  return rc::Ok;
+}
+
+Result CxImage::save(const QString& path) const { return save(path, SxSaveParams{}); }
+
+Result CxImage::save(const QString& path, const SxSaveParams& params) const {
+  InstallFreeImageMessageHandler();
+  if (!m_bitmap) return rc::Fail;
+  // By the file name only: a dot in a folder name must not count as a suffix.
+  const QByteArray name = QFile::encodeName(QFileInfo(path).fileName());
+  const FREE_IMAGE_FORMAT fif = FreeImage_GetFIFFromFilename(name.constData());
+  if (fif == FIF_UNKNOWN || !CanHold(fif, m_bitmap)) return rc::Unsupported;
+  const int flags = SaveFlags(fif, params);
+  if (flags < 0) return rc::InvalidArg(2);
+
+  // Encoding first means nothing is created on disk when the encoder refuses the bitmap.
+  MemoryPtr memory;
+  QByteArray encoded;
+  if (!Encode(m_bitmap, fif, flags, memory, encoded)) return rc::Fail;
+  CxAtomicFile file(path);
+  if (!WriteNewFile(file.tempPath(), encoded)) return rc::Fail;
+  return file.commit() ? rc::Ok : rc::Fail;
+}
+
+Result CxImage::saveBufferToFile(const SxImageBuf& buf, const QString& path) {
+  return saveBufferToFile(buf, path, SxSaveParams{});
+}
+
+Result CxImage::saveBufferToFile(const SxImageBuf& buf, const QString& path,
+                                 const SxSaveParams& params) {
+  CxImage image;
+  const Result rc = image.setImageBuf(buf);
+  if (Failed(rc)) return rc;
+  return image.save(path, params);
+}
+
+}  // namespace ur
