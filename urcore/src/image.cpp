@@ -31,7 +31,7 @@ constexpr SxBitmapLayout kLayouts[] = {
     {FIT_INT16, 16, eImageDataInt16, 1},   {FIT_UINT32, 32, eImageDataUInt32, 1},
     {FIT_INT32, 32, eImageDataInt32, 1},   {FIT_FLOAT, 32, eImageDataFloat, 1},
     {FIT_RGBF, 96, eImageDataFloat, 3},    {FIT_RGBAF, 128, eImageDataFloat, 4},
-    {FIT_DOUBLE, 64, eImageDataDouble, 1},
+    {FIT_DOUBLE, 64, eImageDataDouble, 1}, {FIT_COMPLEX, 128, eImageDataComplexDouble, 1},
 };
 
 const SxBitmapLayout* LayoutOfBitmap(FIBITMAP* dib) {
@@ -72,6 +72,18 @@ FIBITMAP* AllocateBitmap(const SxBitmapLayout& layout, int width, int height) {
 }
 
 }  // namespace
+
+bool FreeImageTypeOf(ExImageDataType dataType, int channels, FREE_IMAGE_TYPE& type,
+                     int& bitsPerPixel) {
+  SxImageBuf probe;
+  probe.dataType = dataType;
+  probe.channels = channels;
+  const SxBitmapLayout* layout = LayoutOfBuffer(probe);
+  if (!layout) return false;
+  type = layout->type;
+  bitsPerPixel = layout->bpp;
+  return true;
+}
 
 namespace detail {
 

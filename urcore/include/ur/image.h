@@ -92,4 +92,9 @@ private:
 // that would install a handler of its own) calls this instead, so messages keep one route.
 URCORE_EXPORT void InstallFreeImageMessageHandler();
 
+// The FreeImage bitmap type and bits per pixel that hold interleaved pixels of this data type
+// and channel count; false when no bitmap type does.
+URCORE_EXPORT bool FreeImageTypeOf(ExImageDataType dataType, int channels, FREE_IMAGE_TYPE& type,
+                                   int& bitsPerPixel);
+
 }  // namespace ur

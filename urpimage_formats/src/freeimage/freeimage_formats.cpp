@@ -1,5 +1,7 @@
 #include "freeimage/freeimage_formats.h"
 
+#include <ur/image.h>
+
 #include <QDebug>
 
 #include <algorithm>
@@ -45,24 +47,6 @@ constexpr unsigned kMaxGreyBitsPerPixel = 16;
 constexpr unsigned kRgbBitsPerPixel = 24;
 constexpr unsigned kRgbaBitsPerPixel = 32;
 
-// The bitmap types the saver writes, by data type and channel count.
-struct SxSaveType {
-  ExImageDataType dataType;
-  int channels;
-  FREE_IMAGE_TYPE type;
-  int bitsPerPixel;
-};
-
-constexpr SxSaveType kSaveTypes[] = {
-    {eImageDataUInt8, 1, FIT_BITMAP, 8},   {eImageDataUInt8, 3, FIT_BITMAP, 24},
-    {eImageDataUInt8, 4, FIT_BITMAP, 32},  {eImageDataUInt16, 1, FIT_UINT16, 16},
-    {eImageDataUInt16, 3, FIT_RGB16, 48},  {eImageDataUInt16, 4, FIT_RGBA16, 64},
-    {eImageDataInt16, 1, FIT_INT16, 16},   {eImageDataUInt32, 1, FIT_UINT32, 32},
-    {eImageDataInt32, 1, FIT_INT32, 32},   {eImageDataFloat, 1, FIT_FLOAT, 32},
-    {eImageDataFloat, 3, FIT_RGBF, 96},    {eImageDataFloat, 4, FIT_RGBAF, 128},
-    {eImageDataDouble, 1, FIT_DOUBLE, 64}, {eImageDataComplexDouble, 1, FIT_COMPLEX, 128},
-};
-
 // TIFF compression option values and their FreeImage flags.
 constexpr int kCompressionLzw = 0;
 constexpr int kCompressionPackBits = 1;
@@ -104,14 +88,7 @@ bool PixelLayoutOf(FREE_IMAGE_TYPE type, unsigned bitsPerPixel, SxPixelLayout& l
 
 bool BitmapTypeOf(ExImageDataType dataType, int channels, FREE_IMAGE_TYPE& type,
                   int& bitsPerPixel) {
-  for (const SxSaveType& entry : kSaveTypes) {
-    if (entry.dataType == dataType && entry.channels == channels) {
-      type = entry.type;
-      bitsPerPixel = entry.bitsPerPixel;
-      return true;
-    }
-  }
-  return false;
+  return FreeImageTypeOf(dataType, channels, type, bitsPerPixel);
 }
 
 bool MetadataFieldOf(FREE_IMAGE_FORMAT format, SxMetadataField& field) {

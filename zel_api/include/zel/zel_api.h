@@ -1,5 +1,9 @@
 #pragma once
 // The conversion library: the ZEL format, level analysis and conversions.
 
+#include <zel/compaction.h>
+#include <zel/metadata.h>
 #include <zel/occupied_levels.h>
+#include <zel/plugin.h>
 #include <zel/types.h>
+#include <zel/zel_file.h>
