@@ -3,3 +3,5 @@
 // MATLAB files and plane geometry.
 
 #include <urs/image_repair.h>
+#include <urs/plane_geometry.h>
+#include <urs/signed_split.h>
