@@ -5,5 +5,6 @@
 #include <zel/metadata.h>
 #include <zel/occupied_levels.h>
 #include <zel/plugin.h>
+#include <zel/thresholding.h>
 #include <zel/types.h>
 #include <zel/zel_file.h>
