@@ -1,7 +1,14 @@
 #pragma once
-// Shared core services: image repair and, as they arrive, protocol, progress, image loading,
-// MATLAB files and plane geometry.
+// Shared core services: protocol and progress, image repair, image loading, MATLAB files, signed
+// split and plane geometry.
 
+#include <urs/image_loader.h>
 #include <urs/image_repair.h>
+#include <urs/matlab_file.h>
+#include <urs/matlab_image_loader.h>
+#include <urs/matlab_image_saver.h>
+#include <urs/matlab_metadata.h>
 #include <urs/plane_geometry.h>
+#include <urs/progress_info.h>
+#include <urs/protocol.h>
 #include <urs/signed_split.h>
