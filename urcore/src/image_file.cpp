@@ -5,6 +5,7 @@
 
 #include "image_bitmap.h"
 #include "image_png_text.h"
+#include "png_writer.h"
 
 #include <FreeImage.h>
 
@@ -172,9 +173,13 @@ Result CxImage::save(const QString& path, const SxSaveParams& params) const {
   if (flags < 0) return rc::InvalidArg(2);
 
   // Encoding first means nothing is created on disk when the encoder refuses the bitmap.
+  // 8-bit PNGs (ZEL images) get our faster encoder; everything else goes through FreeImage.
   MemoryPtr memory;
   QByteArray encoded;
-  if (!Encode(m_bitmap, fif, flags, memory, encoded)) return rc::Fail;
+  const bool encodedOk = fif == FIF_PNG && detail::CanEncodePng8(m_bitmap)
+                             ? detail::EncodePng8(m_bitmap, params.compressionLevel, encoded)
+                             : Encode(m_bitmap, fif, flags, memory, encoded);
+  if (!encodedOk) return rc::Fail;
   CxAtomicFile file(path);
   if (!WriteNewFile(file.tempPath(), encoded)) return rc::Fail;
   return file.commit() ? rc::Ok : rc::Fail;

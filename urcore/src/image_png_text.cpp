@@ -1,28 +1,18 @@
 #include "image_png_text.h"
 
+#include <libdeflate.h>
+
 #include <QTextCodec>
 #include <QtEndian>
 
-#include <array>
+#include <algorithm>
 #include <utility>
 #include <vector>
 
 namespace ur::detail {
 namespace {
 
-constexpr int kSignatureBytes = 8;
 constexpr int kChunkOverhead = 12;  // length, type, CRC
-const char kPngSignature[kSignatureBytes + 1] = "\x89PNG\r\n\x1a\n";
-
-std::array<quint32, 256> MakeCrcTable() {
-  std::array<quint32, 256> table{};
-  for (quint32 n = 0; n < 256; ++n) {
-    quint32 c = n;
-    for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    table[n] = c;
-  }
-  return table;
-}
 
 bool IsValidUtf8(const QByteArray& text) {
   QTextCodec* codec = QTextCodec::codecForName("UTF-8");
@@ -31,15 +21,12 @@ bool IsValidUtf8(const QByteArray& text) {
   return state.invalidChars == 0 && state.remainingChars == 0;
 }
 
-void AppendChunk(QByteArray& out, const char* type, const QByteArray& data) {
-  char length[4];
-  qToBigEndian(quint32(data.size()), length);
-  out.append(length, 4);
-  const QByteArray typeAndData = QByteArray(type, 4) + data;
-  out.append(typeAndData);
-  char crc[4];
-  qToBigEndian(PngCrc(typeAndData.constData(), typeAndData.size()), crc);
-  out.append(crc, 4);
+// Text that needs an iTXt chunk: valid UTF-8 with letters beyond ASCII. ASCII and Latin-1 text
+// go in tEXt chunks, which every reader shows (ImageMagick 6, for one, ignores iTXt).
+bool IsInternationalText(const QByteArray& text) {
+  const bool ascii =
+      std::all_of(text.begin(), text.end(), [](char c) { return quint8(c) < 0x80; });
+  return !ascii && IsValidUtf8(text);
 }
 
 // The tEXt body (keyword, 0, text) for an iTXt body that qualifies, else an empty array.
@@ -51,21 +38,49 @@ QByteArray TextBodyFor(const QByteArray& itxt) {
   const bool noLanguage = itxt[keywordEnd + 3] == 0 && itxt[keywordEnd + 4] == 0;
   if (compressed || !noLanguage) return {};
   const QByteArray text = itxt.mid(keywordEnd + 5);
-  if (text.contains('\0') || IsValidUtf8(text)) return {};
+  if (text.contains('\0') || IsInternationalText(text)) return {};
   return itxt.left(keywordEnd + 1) + text;
 }
 
 }  // namespace
 
 quint32 PngCrc(const char* data, int size, quint32 crc) {
-  static const std::array<quint32, 256> table = MakeCrcTable();
-  crc = ~crc;
-  for (int i = 0; i < size; ++i) crc = table[(crc ^ quint8(data[i])) & 0xFFu] ^ (crc >> 8);
-  return ~crc;
+  // libdeflate answers a null pointer with a fresh sum, not with crc.
+  return size > 0 ? libdeflate_crc32(crc, data, std::size_t(size)) : crc;
+}
+
+int BeginPngChunk(QByteArray& out, const char* type) {
+  const int start = out.size();
+  out.append(4, '\0');  // the length, known at the end
+  out.append(type, 4);
+  return start;
+}
+
+void EndPngChunk(QByteArray& out, int start) {
+  constexpr int kLengthBytes = 4;
+  const int typeAndData = out.size() - start - kLengthBytes;
+  qToBigEndian(quint32(typeAndData - 4), out.data() + start);
+  char crc[4];
+  qToBigEndian(PngCrc(out.constData() + start + kLengthBytes, typeAndData), crc);
+  out.append(crc, 4);
+}
+
+void AppendPngChunk(QByteArray& out, const char* type, const char* data, int size) {
+  const int start = BeginPngChunk(out, type);
+  out.append(data, size);
+  EndPngChunk(out, start);
+}
+
+void AppendPngTextChunk(QByteArray& out, const QByteArray& keyword, const QByteArray& text) {
+  // tEXt: keyword 0 | text. iTXt: keyword 0 | compression flag 0 | method 0 | no language 0 |
+  // no translated keyword 0 | text.
+  const bool latin = !IsInternationalText(text);
+  const QByteArray body = keyword + QByteArray(latin ? 1 : 5, '\0') + text;
+  AppendPngChunk(out, latin ? "tEXt" : "iTXt", body.constData(), body.size());
 }
 
 QByteArray LatinTextChunksToTExt(const QByteArray& png) {
-  if (!png.startsWith(QByteArray::fromRawData(kPngSignature, kSignatureBytes))) return png;
+  if (!png.startsWith(QByteArray::fromRawData(kPngSignature, kPngSignatureBytes))) return png;
   // Find the chunks to rewrite first: most files have none and are returned without a copy.
   struct Replacement {
     qint64 begin;
@@ -73,7 +88,7 @@ QByteArray LatinTextChunksToTExt(const QByteArray& png) {
     QByteArray body;
   };
   std::vector<Replacement> replacements;
-  for (qint64 pos = kSignatureBytes; pos < png.size();) {
+  for (qint64 pos = kPngSignatureBytes; pos < png.size();) {
     if (pos + kChunkOverhead > png.size()) return png;
     const qint64 length = qFromBigEndian<quint32>(png.constData() + pos);
     if (length > png.size() - pos - kChunkOverhead) return png;
@@ -91,7 +106,7 @@ QByteArray LatinTextChunksToTExt(const QByteArray& png) {
   qint64 copied = 0;
   for (const Replacement& r : replacements) {
     out.append(png.constData() + copied, int(r.begin - copied));
-    AppendChunk(out, "tEXt", r.body);
+    AppendPngChunk(out, "tEXt", r.body.constData(), r.body.size());
     copied = r.end;
   }
   out.append(png.constData() + copied, int(png.size() - copied));
