@@ -2,9 +2,12 @@
 // The conversion library: the ZEL format, level analysis and conversions.
 
 #include <zel/compaction.h>
+#include <zel/file_conversion.h>
+#include <zel/input_reading.h>
 #include <zel/metadata.h>
 #include <zel/occupied_levels.h>
 #include <zel/plugin.h>
+#include <zel/reverse_conversion.h>
 #include <zel/thresholding.h>
 #include <zel/types.h>
 #include <zel/zel_file.h>
