@@ -1,0 +1,156 @@
+// The command line of zelconv: help, version, option values and the usage failures.
+#include <gtest/gtest.h>
+#include <zel_testing/printers.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include "zelconv_test_support.h"
+
+namespace {
+
+using zel::testing::RunZelconv;
+using zel::testing::ZelconvRun;
+
+const QString kUsage = QStringLiteral("Usage:");
+
+class ZelconvCommandLine : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_dir.isValid());
+    const std::vector<int> samples = zel::testing::ShuffledSamples(
+        zel::testing::SpreadLevels(50, 4095), std::size_t(kWidth) * kHeight, 7);
+    ASSERT_TRUE(zel::testing::WriteImage(
+        input(), zel::testing::MakeGreyImage(kWidth, kHeight, 12, samples).get()));
+  }
+
+  QString input() const { return m_dir.filePath(QStringLiteral("frame.png")); }
+  QString output() const { return m_dir.filePath(QStringLiteral("frame.zel.png")); }
+  QStringList entries() const {
+    return QDir(m_dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+  }
+
+  static constexpr int kWidth = 38;
+  static constexpr int kHeight = 26;
+  QTemporaryDir m_dir;
+};
+
+TEST_F(ZelconvCommandLine, WithoutArgumentsReportsFailureAndShowsHelp) {
+  const ZelconvRun run = RunZelconv({});
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exitCode, 255);
+  EXPECT_TRUE(run.saidLine(QStringLiteral("Failed"))) << run.err.toStdString();
+  EXPECT_TRUE(run.out.contains(kUsage)) << run.out.toStdString();
+  EXPECT_TRUE(run.out.contains(QStringLiteral("ZEL Convertor")));
+}
+
+TEST_F(ZelconvCommandLine, HelpListsEveryOption) {
+  const ZelconvRun run = RunZelconv({QStringLiteral("--help")});
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_FALSE(run.saidLine(QStringLiteral("Failed")));
+  // The parser wraps long descriptions, so compare with white space collapsed.
+  const QString help = run.out.simplified();
+  for (const char* text :
+       {"-i <InputFile> [required] The input file name.",
+        "-o <OutputFile> [required] The output file name.",
+        "-b <ExBayerGrid> [optional] Bayer's grid type: [none, bggr, rggb, gbrg, grbg], default: "
+        "none",
+        "-a <Algorithm> [optional] Demosaicing algorithm: [sd, id, ahd], default: sd. sd - Simple "
+        "demosaicing, the output image has half resolution of the input image. It is very fast. "
+        "id - Classical demosaicing with interpolation which keeps the image resolution.",
+        "-r, --reverse", "-v, --version", "-h, --help"})
+    EXPECT_TRUE(help.contains(QLatin1String(text))) << text << "\n" << run.out.toStdString();
+}
+
+TEST_F(ZelconvCommandLine, VersionNamesTheProgram) {
+  const ZelconvRun run = RunZelconv({QStringLiteral("--version")});
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out.trimmed(), QStringLiteral("ZEL Convertor 1.1 build 9 (64bit)"));
+}
+
+TEST_F(ZelconvCommandLine, ParseErrorsEndWithStatusOne) {
+  const ZelconvRun unknown = RunZelconv({QStringLiteral("-x"), QStringLiteral("1")});
+  ASSERT_TRUE(unknown.finished);
+  EXPECT_EQ(unknown.exitCode, 1);
+  EXPECT_TRUE(unknown.err.contains(QStringLiteral("Unknown option 'x'")))
+      << unknown.err.toStdString();
+
+  const ZelconvRun noValue = RunZelconv({QStringLiteral("-i"), input(), QStringLiteral("-o")});
+  ASSERT_TRUE(noValue.finished);
+  EXPECT_EQ(noValue.exitCode, 1);
+  EXPECT_FALSE(QFileInfo::exists(output()));
+}
+
+// Usage faults take the failure path before anything is converted: no output appears even
+// though the input is a good image.
+TEST_F(ZelconvCommandLine, UsageFaultsShowHelpAndConvertNothing) {
+  const QStringList io{QStringLiteral("-i"), input(), QStringLiteral("-o"), output()};
+  const QList<QStringList> cases{
+      io + QStringList{QStringLiteral("-b"), QStringLiteral("xyz")},
+      io + QStringList{QStringLiteral("-a"), QStringLiteral("ahd")},
+      io + QStringList{QStringLiteral("-b"), QStringLiteral("RGGB"), QStringLiteral("-a"),
+                       QStringLiteral("bilinear")},
+      {QStringLiteral("-i"), input()},
+      {QStringLiteral("-o"), output()},
+  };
+  const QStringList before = entries();
+  for (const QStringList& arguments : cases) {
+    SCOPED_TRACE(arguments.join(QLatin1Char(' ')).toStdString());
+    const ZelconvRun run = RunZelconv(arguments);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 255);
+    EXPECT_TRUE(run.saidLine(QStringLiteral("Failed"))) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(kUsage));
+    EXPECT_EQ(entries(), before);
+  }
+}
+
+struct ShapeCase {
+  QStringList options;
+  int width;
+  int height;
+  int channels;
+};
+
+// Option values are read without regard to case; the grid decides whether the input is
+// demosaiced and the algorithm whether that halves the size.
+TEST_F(ZelconvCommandLine, OptionValuesChooseGridAndAlgorithmInAnyCase) {
+  const QList<ShapeCase> cases{
+      {{}, kWidth, kHeight, 1},
+      {{QStringLiteral("-b"), QStringLiteral("None"), QStringLiteral("-a"), QStringLiteral("ID")},
+       kWidth,
+       kHeight,
+       1},
+      {{QStringLiteral("-b"), QStringLiteral("RGGB"), QStringLiteral("-a"), QStringLiteral("ID")},
+       kWidth,
+       kHeight,
+       3},
+      {{QStringLiteral("-b"), QStringLiteral("gbRG")}, kWidth / 2, kHeight / 2, 3},
+      {{QStringLiteral("-a"), QStringLiteral("Sd"), QStringLiteral("-b"), QStringLiteral("BGGR")},
+       kWidth / 2,
+       kHeight / 2,
+       3},
+  };
+  for (const ShapeCase& c : cases) {
+    SCOPED_TRACE(c.options.join(QLatin1Char(' ')).toStdString());
+    QFile::remove(output());
+    const ZelconvRun run = RunZelconv(
+        QStringList{QStringLiteral("-i"), input(), QStringLiteral("-o"), output()} + c.options);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.saidLine(QStringLiteral("Success"))) << run.err.toStdString();
+    EXPECT_TRUE(run.out.isEmpty());
+    const ur::ScopedImageBuf zel = zel::testing::ReadImage(output());
+    ASSERT_NE(zel->data, nullptr);
+    EXPECT_EQ(zel->width, c.width);
+    EXPECT_EQ(zel->height, c.height);
+    EXPECT_EQ(zel->channels, c.channels);
+    EXPECT_EQ(zel->dataType, ur::eImageDataUInt8);
+  }
+}
+
+}  // namespace

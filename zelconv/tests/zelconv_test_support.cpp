@@ -1,0 +1,102 @@
+#include "zelconv_test_support.h"
+
+#include <ur/format_manager.h>
+#include <zel_testing/image_builder.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+namespace zel::testing {
+
+namespace {
+
+// The largest DNG of the sample set takes well under a second; this only catches a hang.
+constexpr int kRunTimeoutMs = 120000;
+
+}  // namespace
+
+bool ZelconvRun::saidLine(const QString& line) const {
+  return err.split(QLatin1Char('\n')).contains(line);
+}
+
+ZelconvRun RunZelconv(const QStringList& arguments) {
+  QProcess process;
+  // Rules or patterns of the caller's environment would hide or reshape the outcome lines.
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.remove(QStringLiteral("QT_LOGGING_RULES"));
+  environment.remove(QStringLiteral("QT_MESSAGE_PATTERN"));
+  process.setProcessEnvironment(environment);
+  process.start(QStringLiteral(ZELCONV_PATH), arguments);
+  ZelconvRun run;
+  if (!process.waitForStarted() || !process.waitForFinished(kRunTimeoutMs)) {
+    process.kill();
+    process.waitForFinished();
+    return run;
+  }
+  run.finished = process.exitStatus() == QProcess::NormalExit;
+  run.exitCode = process.exitCode();
+  run.out = QString::fromUtf8(process.readAllStandardOutput());
+  run.err = QString::fromUtf8(process.readAllStandardError());
+  return run;
+}
+
+bool WriteImage(const QString& path, const ur::SxImageBuf& buf) {
+  return ur::CxImageFormatManager::instance()->saveImageToFile(path, buf);
+}
+
+ur::ScopedImageBuf ReadImage(const QString& path) {
+  ur::SxImageBuf buf;
+  if (!ur::CxImageFormatManager::instance()->loadImageFromFile(path, buf, nullptr)) return {};
+  return ur::ScopedImageBuf(buf);
+}
+
+QByteArray FileBytes(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WriteBytes(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+std::vector<int> SpreadLevels(int n, int top) {
+  std::vector<int> levels(std::size_t(n), 0);
+  for (int i = 1; i < n; ++i) levels[std::size_t(i)] = int(std::lround(double(i) * top / (n - 1)));
+  return levels;
+}
+
+std::vector<int> ShuffledSamples(const std::vector<int>& levels, std::size_t count,
+                                 std::uint32_t seed) {
+  std::mt19937 random(seed);
+  std::vector<int> samples(count);
+  for (std::size_t i = 0; i < count; ++i)
+    samples[i] = i < levels.size() ? levels[i] : levels[random() % levels.size()];
+  std::shuffle(samples.begin(), samples.end(), random);
+  return samples;
+}
+
+int RankOf(const std::vector<int>& levels, int level) {
+  const auto it = std::lower_bound(levels.begin(), levels.end(), level);
+  return it != levels.end() && *it == level ? int(it - levels.begin()) : -1;
+}
+
+ur::ScopedImageBuf MakeGreyImage(int width, int height, int bitDepth,
+                                 const std::vector<int>& samples) {
+  if (bitDepth <= 8)
+    return MakeImage<std::uint8_t>({width, height, 1, 0, 0, 8},
+                                   std::vector<std::uint8_t>(samples.begin(), samples.end()));
+  return MakeImage<std::uint16_t>({width, height, 1, 0, 0, bitDepth},
+                                  std::vector<std::uint16_t>(samples.begin(), samples.end()));
+}
+
+int GreyAt(const ur::SxImageBuf& image, int x, int y) {
+  return image.dataType == ur::eImageDataUInt8 ? SampleAt<std::uint8_t>(image, x, y)
+                                               : SampleAt<std::uint16_t>(image, x, y);
+}
+
+}  // namespace zel::testing
