@@ -156,4 +156,6 @@ bool IxImageDataLoader::loadMetadata(int frame, CxMetadata& metadata, SxImageInf
 
 CxMetadata IxImageDataLoader::globalMetadata() const { return CxMetadata(); }
 
+CxImageData* IxImageDataLoader::takeImageData(int frame) { return imageData(frame); }
+
 }  // namespace ur

@@ -139,7 +139,8 @@ bool CxImageFormatManager::loadImageFromFile(const QString& path, SxImageBuf& bu
       LogFileFailure("load", path, QStringLiteral("the loader failed"));
       return false;
     }
-    const std::unique_ptr<CxImageData> data(loader->imageData(0));
+    // The loader is closed right away: take its frame rather than a copy.
+    const std::unique_ptr<CxImageData> data(loader->takeImageData(0));
     loader->close();
     if (!data || !data->hasPixels()) {
       LogFileFailure("load", path, QStringLiteral("the loader gave no pixels"));

@@ -116,6 +116,7 @@ CxImage::~CxImage() {
 
 CxImage::CxImage(const CxImage& other) : CxImage() {
   if (other.m_bitmap) m_bitmap = FreeImage_Clone(other.m_bitmap);
+  if (m_bitmap) m_bitDepth = other.m_bitDepth;
 }
 
 CxImage& CxImage::operator=(const CxImage& other) {
@@ -125,16 +126,20 @@ CxImage& CxImage::operator=(const CxImage& other) {
     if (other.m_bitmap && !copy) return *this;
     if (m_bitmap) FreeImage_Unload(m_bitmap);
     m_bitmap = copy;
+    m_bitDepth = other.m_bitDepth;
   }
   return *this;
 }
 
-CxImage::CxImage(CxImage&& other) noexcept : m_bitmap(std::exchange(other.m_bitmap, nullptr)) {}
+CxImage::CxImage(CxImage&& other) noexcept
+    : m_bitmap(std::exchange(other.m_bitmap, nullptr)),
+      m_bitDepth(std::exchange(other.m_bitDepth, 0)) {}
 
 CxImage& CxImage::operator=(CxImage&& other) noexcept {
   if (this != &other) {
     if (m_bitmap) FreeImage_Unload(m_bitmap);
     m_bitmap = std::exchange(other.m_bitmap, nullptr);
+    m_bitDepth = std::exchange(other.m_bitDepth, 0);
   }
   return *this;
 }
@@ -160,7 +165,8 @@ Result CxImage::getImageInfo(SxImageInfo& info) const {
   info.linePitch = int(FreeImage_GetPitch(m_bitmap));
   info.channels = layout->channels;
   info.dataType = layout->dataType;
-  info.bitDepth = 8 * BytesPerSample(layout->dataType);
+  const int fullDepth = 8 * BytesPerSample(layout->dataType);
+  info.bitDepth = m_bitDepth > 0 && m_bitDepth < fullDepth ? m_bitDepth : fullDepth;
   info.planar = 0;
   info.bayerGrid = eBayerNone;
   return rc::Ok;
@@ -186,6 +192,7 @@ Result CxImage::setImageBuf(const SxImageBuf& buf) {
     FreeImage_Unload(m_bitmap);
   }
   m_bitmap = dib.release();
+  m_bitDepth = buf.bitDepth;
   return rc::Ok;
 }
 

@@ -140,13 +140,26 @@ bool CanHold(FREE_IMAGE_FORMAT fif, FIBITMAP* dib) {
 
 }  // namespace
 
-Result CxImage::load(const QString& path) {
-  InstallFreeImageMessageHandler();
-  if (!QFileInfo(path).isFile()) return rc::Fail;
-  const QByteArray name = QFile::encodeName(path);
+namespace {
+
+// The format FreeImage reads path with (by contents, else by suffix), FIF_UNKNOWN when the file
+// does not exist or no reader takes it. name receives the path in the file system's encoding.
+FREE_IMAGE_FORMAT ReadableFormat(const QString& path, QByteArray& name) {
+  if (!QFileInfo(path).isFile()) return FIF_UNKNOWN;
+  name = QFile::encodeName(path);
   FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(name.constData(), 0);
   if (fif == FIF_UNKNOWN) fif = FreeImage_GetFIFFromFilename(name.constData());
-  if (fif == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(fif)) return rc::Fail;
+  if (fif != FIF_UNKNOWN && !FreeImage_FIFSupportsReading(fif)) return FIF_UNKNOWN;
+  return fif;
+}
+
+}  // namespace
+
+Result CxImage::load(const QString& path) {
+  InstallFreeImageMessageHandler();
+  QByteArray name;
+  const FREE_IMAGE_FORMAT fif = ReadableFormat(path, name);
+  if (fif == FIF_UNKNOWN) return rc::Fail;
 
   detail::BitmapPtr dib(FreeImage_Load(fif, name.constData(), LoadFlags(fif)));
   if (!dib || !FreeImage_HasPixels(dib.get()) || FreeImage_GetWidth(dib.get()) == 0 ||
@@ -157,6 +170,22 @@ Result CxImage::load(const QString& path) {
 
   if (m_bitmap) FreeImage_Unload(m_bitmap);
   m_bitmap = dib.release();
+  m_bitDepth = 0;
+  return rc::Ok;
+}
+
+Result CxImage::loadMetadata(const QString& path) {
+  InstallFreeImageMessageHandler();
+  QByteArray name;
+  const FREE_IMAGE_FORMAT fif = ReadableFormat(path, name);
+  if (fif == FIF_UNKNOWN) return rc::Fail;
+  // A raw camera file would otherwise be decoded and demosaiced just to reach its tags.
+  const int flags = FreeImage_FIFSupportsNoPixels(fif) ? FIF_LOAD_NOPIXELS : LoadFlags(fif);
+  detail::BitmapPtr dib(FreeImage_Load(fif, name.constData(), flags));
+  if (!dib) return rc::Fail;
+  if (m_bitmap) FreeImage_Unload(m_bitmap);
+  m_bitmap = dib.release();
+  m_bitDepth = 0;
   return rc::Ok;
 }
 

@@ -608,6 +608,55 @@ TEST(CxImageBuffer, CopiesAreIndependentAndMovesEmptyTheSource) {
   EXPECT_TRUE(assigned.isValid());
 }
 
+TEST(CxImageBuffer, KeepsADeclaredBitDepthUntilTheNextLoad) {
+  ScopedImageBuf buf = MakePicture<std::uint16_t>(
+      4, 3, 1, [](int x, int y, int) { return std::uint16_t(100 * x + y); });
+  buf.get().bitDepth = 12;
+  CxImage image(buf.get());
+  SxImageBuf view;
+  ASSERT_EQ(image.getImageBuf(view), rc::Ok);
+  EXPECT_EQ(view.bitDepth, 12);
+  CxImage copy(image);
+  CxImage moved(std::move(copy));
+  ASSERT_EQ(moved.getImageBuf(view), rc::Ok);
+  EXPECT_EQ(view.bitDepth, 12);
+  // A depth no smaller than the samples is the full size.
+  buf.get().bitDepth = 0;
+  ASSERT_EQ(image.setImageBuf(buf.get()), rc::Ok);
+  ASSERT_EQ(image.getImageBuf(view), rc::Ok);
+  EXPECT_EQ(view.bitDepth, 16);
+
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("grey.png"));
+  buf.get().bitDepth = 10;
+  ASSERT_EQ(CxImage::saveBufferToFile(buf.get(), file), rc::Ok);
+  ASSERT_EQ(image.setImageBuf(buf.get()), rc::Ok);
+  ASSERT_EQ(image.load(file), rc::Ok);
+  ASSERT_EQ(image.getImageBuf(view), rc::Ok);
+  EXPECT_EQ(view.bitDepth, 16);
+}
+
+TEST(CxImageLoad, LoadMetadataTakesTheTagsWithoutPixels) {
+  CxImage image = SmallGreyImage();
+  ASSERT_EQ(image.setMetadata(FIMD_COMMENTS, QStringLiteral("Note"),
+                              MakeTextTag(QStringLiteral("Note"), QStringLiteral("kept"))),
+            rc::Ok);
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("tagged.png"));
+  ASSERT_EQ(image.save(file), rc::Ok);
+
+  CxImage tags;
+  ASSERT_EQ(tags.loadMetadata(file), rc::Ok);
+  SxImageBuf view;
+  EXPECT_TRUE(Failed(tags.getImageBuf(view)));
+  CxImage target = SmallGreyImage();
+  ASSERT_EQ(target.copyMetadataFromImage(tags), rc::Ok);
+  fipTag note;
+  ASSERT_EQ(target.getMetadata(FIMD_COMMENTS, QStringLiteral("Note"), note), rc::Ok);
+  EXPECT_STREQ(static_cast<const char*>(note.getValue()), "kept");
+  EXPECT_TRUE(Failed(tags.loadMetadata(dir.filePath(QStringLiteral("missing.png")))));
+}
+
 // ---- metadata ------------------------------------------------------------------------------
 
 TEST(CxImageMetadata, CopyMetadataFromImageCopiesEveryModelAndTag) {

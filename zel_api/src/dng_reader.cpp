@@ -17,7 +17,7 @@ unsigned int ReadDngImage(const QString& path, ur::CxImage& image, ur::ExBayerGr
   grid = raw->bayerGrid;
   // The file's tags travel with the pixels; a DNG FreeImage cannot open simply has none to give.
   ur::CxImage tags;
-  if (ur::Succeeded(tags.load(path))) loaded.copyMetadataFromImage(tags);
+  if (ur::Succeeded(tags.loadMetadata(path))) loaded.copyMetadataFromImage(tags);
   image = std::move(loaded);
   return ur::rc::Ok;
 }

@@ -9,6 +9,7 @@
 #include <zel/thresholding.h>
 #include <zel/zel_file.h>
 
+#include <ur/bit_depth.h>
 #include <ur/result.h>
 
 #include <utility>
@@ -47,6 +48,12 @@ ur::Result ReadInput(const QString& path, ExBayerGrid bayerGrid, ur::CxImage& im
 ur::Result CheckDepthAndRegion(SxImageBuf& input, int bitDepth, const QRect& roi) {
   // Deeper levels than 2-byte samples hold cannot be tabled (2^bitDepth entries per channel).
   if (bitDepth < 1 || bitDepth > detail::kMaxBitDepth) return rc::InvalidArg(3);
+  // A file may declare fewer bits than its samples use (a DNG white level below the data);
+  // such samples would index past the level tables, so they count as deeper input.
+  SxImageBuf needed = input;
+  if (ur::Succeeded(ur::DetectColorBitDepth(needed, 8 * ur::BytesPerSample(input.dataType))) &&
+      needed.bitDepth > input.bitDepth)
+    input.bitDepth = needed.bitDepth;
   if (input.bitDepth > bitDepth) return rc::InvalidArg(3);
   input.bitDepth = bitDepth;
   if (roi.width() % 2 != 0 || roi.height() % 2 != 0) return rc::InvalidArg(5);

@@ -36,7 +36,10 @@ ur::Result ReadInput(const QString& path, ExBayerGrid& grid, ur::CxImage& image,
   if (ur::Failed(r)) return r;
   if (ur::Failed(image.getImageBuf(input))) return rc::Fail;
   input.bayerGrid = grid;
-  if (ur::Failed(ur::DetectColorBitDepth(input, input.bitDepth))) return rc::Fail;
+  // Capped by the sample size only: a declared depth below the data (a DNG white level under
+  // its samples) must not cut levels off the tables.
+  if (ur::Failed(ur::DetectColorBitDepth(input, 8 * ur::BytesPerSample(input.dataType))))
+    return rc::Fail;
   // Only 1- and 2-byte samples can be compacted; refusing deeper ones here keeps the level
   // tables (2^bitDepth entries) from being sized for them.
   const int bytes = ur::BytesPerSample(input.dataType);

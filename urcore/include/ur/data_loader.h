@@ -76,6 +76,9 @@ public:
   virtual bool loadRoi(int frame, const QRect& roi, SxImageBuf& buffer);  // 27: allocates buffer
   virtual bool loadMetadata(int frame, CxMetadata& metadata, SxImageInfo& info);  // 28
   virtual CxMetadata globalMetadata() const;                              // 29: empty
+  // 30: hands one frame over without copying it; the loader no longer holds that frame.
+  // The caller owns the result. Default: a copy (imageData).
+  virtual CxImageData* takeImageData(int frame);
 };
 
 }  // namespace ur

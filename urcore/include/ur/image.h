@@ -43,6 +43,10 @@ public:
   // so that getImageBuf describes picture values rather than palette indices.
   // rc::Fail when the file cannot be read or decoded; the image is then unchanged.
   Result load(const QString& path);
+  // Loads only the file's metadata tags and resolution, without decoding pixels where the
+  // format allows it (the image then has no pixels: getImageBuf fails). For copying the tags of
+  // a file whose pixels are read by other means. rc::Fail when the file cannot be read.
+  Result loadMetadata(const QString& path);
   // Saves in the format of the path's suffix, with the metadata tags. Written to a temporary
   // file and renamed, so a failure leaves an existing file untouched. rc::Fail on failure
   // (no image, cannot write), rc::Unsupported when the suffix names no writable format or the
@@ -63,8 +67,9 @@ public:
   // Replaces the bitmap by a copy of buf (metadata kept). Supported: unsigned 8-bit with 1, 3 or
   // 4 channels, unsigned 16-bit with 1, 3 or 4, signed 16-bit, unsigned/signed 32-bit, float and
   // double with 1 channel, float with 3 or 4; interleaved. rc::InvalidArg(1) otherwise, rc::Fail
-  // when memory runs out (the image is then unchanged). bitDepth and bayerGrid are not kept:
-  // getImageBuf reports the full sample size.
+  // when memory runs out (the image is then unchanged). A bitDepth below the full sample size
+  // (12 significant bits in 16-bit samples) is kept and reported by getImageBuf until the next
+  // load; bayerGrid is not kept.
   Result setImageBuf(const SxImageBuf& buf);
 
   // Keys are Latin-1, as PNG keywords are.
@@ -84,6 +89,7 @@ public:
 
 private:
   FIBITMAP* m_bitmap = nullptr;
+  int m_bitDepth = 0;  // significant bits set through a buffer; 0: the full sample size
 };
 
 // Routes FreeImage's output messages into the Qt log as warnings ("FreeImage: <format>:

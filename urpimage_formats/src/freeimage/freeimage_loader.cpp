@@ -208,6 +208,11 @@ CxImageData* CxFreeImageLoader::imageData(int frame) {
   return m_imageData->clone(nullptr);
 }
 
+CxImageData* CxFreeImageLoader::takeImageData(int frame) {
+  if (!m_imageData || frame != 0 || !m_imageData->hasPixels()) return nullptr;
+  return m_imageData.release();
+}
+
 bool CxFreeImageLoader::hasFileSource() const {
   return !m_fileName.isEmpty() && m_buffer.isEmpty();
 }

@@ -37,6 +37,7 @@ public:
 
   // A copy of the loaded image (frame 0 only), owned by the caller; null when nothing is loaded.
   CxImageData* imageData(int frame) override;
+  CxImageData* takeImageData(int frame) override;
   bool hasFileSource() const override;
 
 private:

@@ -193,7 +193,7 @@ bool CxTiffImageLoader::loadFrame(int frame) {
   return true;
 }
 
-CxImageData* CxTiffImageLoader::imageData(int frame) {
+CxImageData* CxTiffImageLoader::frameData(int frame) {
   if (!m_image || frame < 0 || frame >= m_frameCount) return nullptr;
   if (frame != m_currentFrame && !loadFrame(frame)) return nullptr;
   if (frame < m_timestampsUs.size()) {
@@ -201,8 +201,18 @@ CxImageData* CxTiffImageLoader::imageData(int frame) {
   } else if (m_frameRate > 0) {
     m_image->setTimestampUs(qint64(frame * kMicrosecondsPerSecond / m_frameRate));
   }
-  if (!m_image->hasPixels()) return nullptr;
-  return m_image->clone(nullptr);
+  return m_image->hasPixels() ? m_image.get() : nullptr;
+}
+
+CxImageData* CxTiffImageLoader::imageData(int frame) {
+  const CxImageData* data = frameData(frame);
+  return data ? data->clone(nullptr) : nullptr;
+}
+
+CxImageData* CxTiffImageLoader::takeImageData(int frame) {
+  if (!frameData(frame)) return nullptr;
+  m_currentFrame = -1;
+  return m_image.release();
 }
 
 double CxTiffImageLoader::frameRate() const {

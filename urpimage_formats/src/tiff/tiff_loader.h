@@ -36,6 +36,7 @@ public:
   // A copy of frame `frame` (owned by the caller) with its time stamp; null when nothing is
   // loaded, the frame is outside 0..frameCount()-1, or its pixels cannot be decoded.
   CxImageData* imageData(int frame) override;
+  CxImageData* takeImageData(int frame) override;
   // Frames per second from the first and last time stamps; 0 when they give none.
   double frameRate() const override;
   bool hasFileSource() const override;
@@ -57,6 +58,8 @@ private:
   void finishBufferDescription(const tiff::TiffPageLayout& layout, SxImageBuf& buf) const;
   void listFrames();
   bool loadFrame(int frame);
+  // The held frame, loaded and time-stamped; null when it has no pixels.
+  CxImageData* frameData(int frame);
 
   tiff::TiffPtr m_tiff;
   std::unique_ptr<CxImageData> m_image;

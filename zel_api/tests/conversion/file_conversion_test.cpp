@@ -5,6 +5,8 @@
 #include <zel/file_conversion.h>
 #include <zel/zel_file.h>
 
+#include <zel_testing/test_data.h>
+
 #include <QFileInfo>
 
 #include <cstdint>
@@ -40,8 +42,8 @@ TEST_F(FileConversion, RefusesBadArgumentsWithoutTouchingTheOutput) {
     EXPECT_EQ(Convert(in, fresh, 16, roi, ur::eBayerRGGB, Simple), rc::InvalidArg(5));
     EXPECT_EQ(Convert(in, kept, 16, roi, ur::eBayerRGGB, Simple), rc::InvalidArg(5));
   }
-  // The file holds 16-bit samples; no sample needs more than 16 bits.
-  EXPECT_EQ(Convert(in, kept, 12, whole, ur::eBayerRGGB, Simple), rc::InvalidArg(3));
+  // The samples need 12 bits.
+  EXPECT_EQ(Convert(in, kept, 11, whole, ur::eBayerRGGB, Simple), rc::InvalidArg(3));
   EXPECT_EQ(Convert(in, kept, 17, whole, ur::eBayerRGGB, Simple), rc::InvalidArg(3));
   {
     LogLines log;
@@ -142,6 +144,32 @@ TEST_F(FileConversion, RecordsTheThresholdsAndTheReplacedPixels) {
   EXPECT_FALSE(record.occupied[0][65535]);
   EXPECT_EQ(qRed(QImage(out).pixel(3, 1)),
             ScaledRank(record.mapping[0][replaced], record.normalization[0]));
+}
+
+// A DNG's white level sets its bit depth; samples above it must still fit the tables.
+TEST_F(FileConversion, DngBitDepthComesFromTheWhiteLevelAndItsSamples) {
+  const QString twelve = zel::testing::TestDataPath(QStringLiteral("derived/dng/d550_grbg_12bit_strips.dng"));
+  const QString overWhite =
+      zel::testing::TestDataPath(QStringLiteral("derived/dng/halide_grbg_10bit_w1023_over_white.dng"));
+  ZEL_REQUIRE_TESTDATA(twelve);
+  ZEL_REQUIRE_TESTDATA(overWhite);
+  const QString out = path(QStringLiteral("dng.zel.png"));
+  const QRect crop(0, 0, 64, 48);
+  ASSERT_EQ(Convert(twelve, out, 12, crop, ur::eBayerNone, Simple), rc::Ok);
+  ur::CxImage image;
+  ZelMetadata record;
+  ASSERT_EQ(ReadZelImage(out, image, record), rc::Ok);
+  EXPECT_EQ(record.levelsCount, 4096);
+  EXPECT_EQ(record.bayerGrid, ur::eBayerGRBG);
+  EXPECT_EQ(Convert(twelve, out, 8, crop, ur::eBayerNone, Simple), rc::InvalidArg(3));
+
+  // White level 1023 with samples up to 1053: ten bits would drop them off the tables.
+  const QRect whole(0, 0, 256, 344);
+  EXPECT_EQ(Convert(overWhite, out, 10, whole, ur::eBayerNone, Averaging), rc::InvalidArg(3));
+  ASSERT_EQ(Convert(overWhite, out, 11, whole, ur::eBayerNone, Averaging), rc::Ok);
+  ASSERT_EQ(ReadZelImage(out, image, record), rc::Ok);
+  EXPECT_EQ(record.levelsCount, 2048);
+  EXPECT_TRUE(record.occupied[0][1053] || record.occupied[1][1053] || record.occupied[2][1053]);
 }
 
 }  // namespace
