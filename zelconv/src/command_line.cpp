@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <cstddef>
+
 namespace urs::zel {
 
 namespace {
@@ -61,26 +63,30 @@ void SetUpParser(QCommandLineParser& parser, const ConvertorOptions& options) {
   parser.addOption(options.reverse);
 }
 
-bool BayerGridFromOption(const QString& value, ur::ExBayerGrid& grid) {
+namespace {
+
+// Finds value, lower-cased, among the words of table and gives the word's meaning.
+template <typename Entry, std::size_t N, typename Meaning>
+bool LookUpWord(const Entry (&table)[N], const QString& value, Meaning Entry::*meaning,
+                Meaning& result) {
   const QString word = value.toLower();
-  for (const GridWord& entry : kGridWords) {
+  for (const Entry& entry : table) {
     if (word == QLatin1String(entry.word)) {
-      grid = entry.grid;
+      result = entry.*meaning;
       return true;
     }
   }
   return false;
 }
 
+}  // namespace
+
+bool BayerGridFromOption(const QString& value, ur::ExBayerGrid& grid) {
+  return LookUpWord(kGridWords, value, &GridWord::grid, grid);
+}
+
 bool AlgorithmFromOption(const QString& value, DemosaicAlgorithm& algorithm) {
-  const QString word = value.toLower();
-  for (const AlgorithmWord& entry : kAlgorithmWords) {
-    if (word == QLatin1String(entry.word)) {
-      algorithm = entry.algorithm;
-      return true;
-    }
-  }
-  return false;
+  return LookUpWord(kAlgorithmWords, value, &AlgorithmWord::algorithm, algorithm);
 }
 
 }  // namespace urs::zel

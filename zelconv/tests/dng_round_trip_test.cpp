@@ -84,11 +84,7 @@ protected:
     EXPECT_EQ(stored->width, zelWidth);
     EXPECT_EQ(stored->height, zelHeight);
 
-    const ZelconvRun back = RunZelconv(
-        {QStringLiteral("-r"), QStringLiteral("-i"), zel, QStringLiteral("-o"), restoredFile});
-    EXPECT_TRUE(back.finished);
-    EXPECT_TRUE(back.saidLine(QStringLiteral("Success"))) << back.err.toStdString();
-    ur::ScopedImageBuf restored = zel::testing::ReadImage(restoredFile);
+    ur::ScopedImageBuf restored = zel::testing::RestoreThroughZelconv(zel, restoredFile);
     if (restored->channels != 1 || restored->width != m_raw.width ||
         restored->height != m_raw.height) {
       ADD_FAILURE() << "restored " << restored->width << "x" << restored->height << "x"

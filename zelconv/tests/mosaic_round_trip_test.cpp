@@ -64,11 +64,7 @@ TEST_P(MosaicRoundTrip, InterpolatedRoundTripRestoresTheMosaic) {
   EXPECT_EQ(stored->width, width);
   EXPECT_EQ(stored->height, height);
 
-  const ZelconvRun back = RunZelconv(
-      {QStringLiteral("-r"), QStringLiteral("-i"), zel, QStringLiteral("-o"), restoredFile});
-  ASSERT_TRUE(back.finished);
-  ASSERT_TRUE(back.saidLine(QStringLiteral("Success"))) << back.err.toStdString();
-  const ur::ScopedImageBuf restored = zel::testing::ReadImage(restoredFile);
+  const ur::ScopedImageBuf restored = zel::testing::RestoreThroughZelconv(zel, restoredFile);
   ASSERT_NE(restored->data, nullptr);
   ASSERT_EQ(restored->width, width);
   ASSERT_EQ(restored->height, height);

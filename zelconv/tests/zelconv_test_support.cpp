@@ -1,5 +1,7 @@
 #include "zelconv_test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <ur/format_manager.h>
 #include <zel_testing/image_builder.h>
 
@@ -97,6 +99,16 @@ ur::ScopedImageBuf MakeGreyImage(int width, int height, int bitDepth,
 int GreyAt(const ur::SxImageBuf& image, int x, int y) {
   return image.dataType == ur::eImageDataUInt8 ? SampleAt<std::uint8_t>(image, x, y)
                                                : SampleAt<std::uint16_t>(image, x, y);
+}
+
+ur::ScopedImageBuf RestoreThroughZelconv(const QString& zel, const QString& restoredFile) {
+  const ZelconvRun back = RunZelconv(
+      {QStringLiteral("-r"), QStringLiteral("-i"), zel, QStringLiteral("-o"), restoredFile});
+  if (!back.finished || !back.saidLine(QStringLiteral("Success"))) {
+    ADD_FAILURE() << "zelconv -r did not succeed: " << back.err.toStdString();
+    return ur::ScopedImageBuf();
+  }
+  return ReadImage(restoredFile);
 }
 
 }  // namespace zel::testing

@@ -25,6 +25,10 @@ struct ZelconvRun {
 // Runs zelconv with arguments and waits for it to end.
 ZelconvRun RunZelconv(const QStringList& arguments);
 
+// Runs "zelconv -r -i zel -o restoredFile" and reads what it restored, top row first; no pixels
+// (and a test failure naming zelconv's messages) when it did not report success.
+ur::ScopedImageBuf RestoreThroughZelconv(const QString& zel, const QString& restoredFile);
+
 // Writes buf (top row first) through the format manager; false when it cannot.
 bool WriteImage(const QString& path, const ur::SxImageBuf& buf);
 
