@@ -58,6 +58,8 @@ bool Protocol::save(const QString& fileName) {
   // Written aside and renamed when complete: a failed write neither reports success nor
   // destroys an earlier copy of the file.
   QSaveFile file(fileName);
+  // A file that can be written in a folder that cannot is still saved, in place.
+  file.setDirectWriteFallback(true);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) return false;
   QTextStream stream(&file);
   stream.setLocale(QLocale::system());

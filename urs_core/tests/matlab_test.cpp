@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -201,6 +202,24 @@ TEST_F(MatlabTest, BayerMosaicIsStoredAsPlanesAndRebuiltFromItsRecord) {
   EXPECT_EQ(loaded->bayerGrid, ur::eBayerRGGB);
   EXPECT_EQ(loaded->bitDepth, 12);
   EXPECT_EQ(Samples<std::uint16_t>(loaded.get()), samples);
+}
+
+// An odd-sized mosaic cannot be split into whole planes; refusing it keeps the earlier file.
+TEST_F(MatlabTest, OddMosaicIsRefusedAndAnEarlierFileStays) {
+  std::vector<std::uint16_t> samples(6 * 4, 7);
+  auto even = MakeImage<std::uint16_t>(ImageShape{6, 4, 1, 0, 2, 12, ur::eBayerRGGB}, samples);
+  ASSERT_TRUE(save(even.get(), QStringLiteral("raw.mat")));
+  QFile file(path(QStringLiteral("raw.mat")));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray before = file.readAll();
+  file.close();
+
+  std::vector<std::uint16_t> odd(5 * 3, 9);
+  auto mosaic = MakeImage<std::uint16_t>(ImageShape{5, 3, 1, 0, 2, 12, ur::eBayerRGGB}, odd);
+  EXPECT_FALSE(save(mosaic.get(), QStringLiteral("raw.mat")));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), before);
+  EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("raw.mat")});
 }
 
 TEST_F(MatlabTest, Int64ImagesAreWrittenButNotReadBack) {

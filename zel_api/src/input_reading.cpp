@@ -4,6 +4,7 @@
 
 #include <ur/buffers.h>
 #include <ur/demosaic.h>
+#include <ur/geometry.h>
 #include <ur/result.h>
 
 #include <QFileInfo>
@@ -33,6 +34,9 @@ unsigned int LoadByCxImage(const QString& path, ur::CxImage& image) {
   if (ur::Failed(loaded.getImageBuf(buffer))) return ur::rc::Fail;
   const bool layoutOk = buffer.channels == 1 || (buffer.channels == 3 && buffer.planar == 0);
   if (!layoutOk) return ur::rc::Unsupported;
+  // FreeImage keeps the bottom row first; the format manager's images, which the converters
+  // expect, start with the top row.
+  if (ur::Failed(ur::ReverseRowOrder(buffer))) return ur::rc::Fail;
   image = std::move(loaded);
   return ur::rc::Ok;
 }

@@ -4,6 +4,7 @@
 
 #include <urs/matlab_file.h>
 
+#include <ur/atomic_file.h>
 #include <ur/bayer.h>
 #include <ur/buffers.h>
 #include <ur/color_convert.h>
@@ -35,6 +36,8 @@ bool PlanarShapeOf(const SxImageBuf& image, SxImageBuf& shape) {
   shape.linePitch = 0;
   shape.planar = 1;
   if (image.channels == 1 && ur::IsBayer2x2(image.bayerGrid)) {
+    // A mosaic of odd size would lose its last column or row to the planes.
+    if (image.width % 2 != 0 || image.height % 2 != 0) return false;
     shape.width = image.width / 2;
     shape.height = image.height / 2;
     shape.channels = 4;
@@ -42,6 +45,8 @@ bool PlanarShapeOf(const SxImageBuf& image, SxImageBuf& shape) {
   } else if (image.channels == 1 && image.bayerGrid == ur::eBayerMosaic) {
     if (image.patternWidth < 1 || image.patternHeight < 1 ||
         std::int64_t(image.patternWidth) * image.patternHeight > INT_MAX)
+      return false;
+    if (image.width % image.patternWidth != 0 || image.height % image.patternHeight != 0)
       return false;
     shape.width = image.width / image.patternWidth;
     shape.height = image.height / image.patternHeight;
@@ -89,11 +94,9 @@ bool TransposeForMatlab(const SxImageBuf& work, ScopedImageBuf& transposed) {
 }
 
 QString PlaneName(const QString& name, const SxImageBuf& t, bool bayerPlanes, int plane) {
-  static const char* const kBayerPlaneSuffix[4] = {"_channel_R", "_channel_G1", "_channel_B",
-                                                   "_channel_G2"};
   static const char* const kGridSuffix[4] = {"_BGGR", "_RGGB", "_GBRG", "_GRBG"};
   if (bayerPlanes && t.channels == 4 && t.planar)
-    return name + QLatin1String(kBayerPlaneSuffix[plane]);
+    return name + QLatin1String(detail::kBayerPlaneSuffixes[plane]);
   if (t.channels == 1 && ur::IsBayer2x2(t.bayerGrid))
     return name + QLatin1String(kGridSuffix[t.bayerGrid]);
   return name + QStringLiteral("_channel_%1").arg(plane + 1);
@@ -132,11 +135,13 @@ bool AddImage(void* matHandle, const SxImageBuf& image, const QString& name, boo
 
 bool SaveEntropyImageToMat(const SxImageBuf& image, const QString& name, const QString& path,
                            bool reverseRows) {
-  detail::MatFilePtr mat(static_cast<mat_t*>(MatOpenWrite(path)));
+  // Written aside and renamed when whole, so a failed save leaves an earlier file as it was.
+  ur::CxAtomicFile file(path);
+  detail::MatFilePtr mat(static_cast<mat_t*>(MatOpenWrite(file.tempPath())));
   if (!mat) return false;
   ur::SxImageInfo info;
   const bool written = AddImage(mat.get(), image, name, reverseRows, info, false);
-  return MatClose(mat.release()) && written;
+  return MatClose(mat.release()) && written && file.commit();
 }
 
 }  // namespace urs::matlab

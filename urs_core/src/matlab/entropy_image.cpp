@@ -16,8 +16,7 @@ namespace {
 
 using detail::MatVarPtr;
 
-const char* const kBayerPlaneSuffixes[] = {"_channel_R", "_channel_G1", "_channel_B",
-                                           "_channel_G2"};
+using detail::kBayerPlaneSuffixes;
 const char* const kChannelSuffixes[] = {"_channel_1", "_channel_2", "_channel_3"};
 
 // Step 2: the planes present, in order, up to the first missing one.

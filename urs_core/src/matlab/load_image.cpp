@@ -25,7 +25,6 @@ using detail::MatVarPtr;
 using ur::ScopedImageBuf;
 using ur::SxImageBuf;
 
-const QString kMetadataVariable = QStringLiteral("ur_image_metadata");
 const QString kChannelVariable = QStringLiteral("ur_image_channel_%1");
 
 // Step 2: "PIG" or "PDG" when the file holds an entropy image of that prefix, else empty.
@@ -48,7 +47,7 @@ QString MatrixText(const matvar_t& var) {
 // Step 3: the stored metadata collection; empty when there is none or it cannot be parsed.
 ur::CxMetadata ReadStoredMetadata(mat_t* mat) {
   ur::CxMetadata parsed;
-  const MatVarPtr var = detail::ReadMatrix(mat, kMetadataVariable, true);
+  const MatVarPtr var = detail::ReadMatrix(mat, QLatin1String(detail::kMetadataVariable), true);
   if (!var) return parsed;
   detail::RegisterMetadataClasses();
   if (var->class_type != MAT_C_CHAR || !parsed.loadFromXml(MatrixText(*var)))

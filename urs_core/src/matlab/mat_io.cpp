@@ -64,7 +64,10 @@ bool FitsInFile(mat_t* mat, const matvar_t& var) {
   const std::int64_t fileBytes = QFileInfo(QString::fromLocal8Bit(fileName)).size();
   // Both dimensions are below 2^31, so the product fits.
   const std::int64_t elements = std::int64_t(var.dims[0]) * std::int64_t(var.dims[1]);
-  return fileBytes > 0 && elements / kMaxElementsPerFileByte <= fileBytes;
+  // Stored without compression, every element takes at least one byte of the file.
+  const std::int64_t perByte =
+      var.compression == MAT_COMPRESSION_NONE ? 1 : kMaxElementsPerFileByte;
+  return fileBytes > 0 && elements / perByte <= fileBytes;
 }
 
 // The element size matio must have read the data in.
@@ -186,6 +189,10 @@ bool CopyMatrixToPlane(const matvar_t& var, ur::SxImageBuf& image, int plane) {
   target.planar = 0;
   target.data = ur::RowPtr(image, 0, plane);
   return ur::Succeeded(ur::Transpose(columns, target));
+}
+
+ur::FileFormatList MatlabFileFormats() {
+  return {ur::SxFileFormat{QStringLiteral("MATLAB matrix (*.mat)"), 1}};
 }
 
 }  // namespace urs::matlab::detail

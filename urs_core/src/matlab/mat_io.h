@@ -2,6 +2,7 @@
 // Private helpers of the MATLAB file code: owning handles for matio objects, the table of
 // sample types and MATLAB classes, and guarded reading and writing of single matrices.
 
+#include <ur/data_loader.h>
 #include <ur/image_buf.h>
 
 #include <QString>
@@ -21,6 +22,14 @@ struct MatVarDeleter {
   void operator()(matvar_t* var) const { Mat_VarFree(var); }
 };
 using MatVarPtr = std::unique_ptr<matvar_t, MatVarDeleter>;
+
+// The variable that holds an image's metadata as XML text.
+inline const char kMetadataVariable[] = "ur_image_metadata";
+// Name suffixes of the four planes of a Bayer image (or entropy image), in plane order.
+inline const char* const kBayerPlaneSuffixes[4] = {"_channel_R", "_channel_G1", "_channel_B",
+                                                   "_channel_G2"};
+// The one file format of the MATLAB loader and saver.
+ur::FileFormatList MatlabFileFormats();
 
 // Routes matio's messages into the Qt log. Process-wide; done once, before the first open.
 void InstallMatioLogger();

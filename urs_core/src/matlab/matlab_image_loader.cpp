@@ -1,5 +1,7 @@
 #include <urs/matlab_image_loader.h>
 
+#include "matlab/mat_io.h"
+
 #include <urs/matlab_file.h>
 
 #include <ur/bayer.h>
@@ -94,7 +96,7 @@ int CxMatlabImageLoader::frameCount() const { return 1; }
 void CxMatlabImageLoader::setFilename(const QString& fileName) { m_fileName = fileName; }
 
 ur::FileFormatList CxMatlabImageLoader::fileFormats() const {
-  return {ur::SxFileFormat{QStringLiteral("MATLAB matrix (*.mat)"), 1}};
+  return detail::MatlabFileFormats();
 }
 
 ur::CxImageData* CxMatlabImageLoader::imageData(int) {

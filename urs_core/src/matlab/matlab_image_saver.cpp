@@ -6,6 +6,7 @@
 #include <urs/matlab_file.h>
 #include <urs/matlab_metadata.h>
 
+#include <ur/atomic_file.h>
 #include <ur/common_image_metadata.h>
 #include <ur/image_data.h>
 #include <ur/result.h>
@@ -19,7 +20,6 @@ namespace {
 const QString kOptionName = QStringLiteral("matname");
 const QString kOptionReverseRows = QStringLiteral("reverse_rows");
 const QString kDefaultName = QStringLiteral("ur_image");
-const QString kMetadataVariable = QStringLiteral("ur_image_metadata");
 
 // The item of type T in the collection, added when there is none.
 template <typename T>
@@ -56,7 +56,7 @@ ur::CxMetadata MetadataToStore(const ur::CxImageData& data, const ur::SxImageInf
 CxMatlabImageSaver::CxMatlabImageSaver(QObject* parent) : ur::IxImageDataSaver(parent) {}
 
 ur::FileFormatList CxMatlabImageSaver::fileFormats() const {
-  return {ur::SxFileFormat{QStringLiteral("MATLAB matrix (*.mat)"), 1}};
+  return detail::MatlabFileFormats();
 }
 
 bool CxMatlabImageSaver::saveImageData(const ur::IxData* data, int) {
@@ -66,17 +66,19 @@ bool CxMatlabImageSaver::saveImageData(const ur::IxData* data, int) {
   if (name.isEmpty()) name = kDefaultName;
   const bool reverseRows = m_options.value(kOptionReverseRows, true).toBool();
 
-  detail::MatFilePtr mat(static_cast<mat_t*>(MatOpenWrite(m_fileName)));
+  // Written aside and renamed when whole, so a failed save leaves an earlier file as it was.
+  ur::CxAtomicFile file(m_fileName);
+  detail::MatFilePtr mat(static_cast<mat_t*>(MatOpenWrite(file.tempPath())));
   if (!mat) return false;
   ur::SxImageInfo saved;
   if (!AddImage(mat.get(), image->image(), name, reverseRows, saved, false)) return false;
 
   detail::RegisterMetadataClasses();
   const ur::CxMetadata metadata = MetadataToStore(*image, saved, reverseRows);
-  if (!metadata.isEmpty() && !AddVar(mat.get(), metadata.saveToXml(-1), kMetadataVariable))
+  if (!metadata.isEmpty() && !AddVar(mat.get(), metadata.saveToXml(-1), QLatin1String(detail::kMetadataVariable)))
     ur::LogError(QStringLiteral("Failed to save the image metadata."));
   // Closing flushes the file; a failure there means it was not written whole.
-  return MatClose(mat.release());
+  return MatClose(mat.release()) && file.commit();
 }
 
 QVariantMap CxMatlabImageSaver::optionsFromWidget(QWidget*) { return QVariantMap(); }
