@@ -205,9 +205,11 @@ Result CxImage::save(const QString& path, const SxSaveParams& params) const {
   // 8-bit PNGs (ZEL images) get our faster encoder; everything else goes through FreeImage.
   MemoryPtr memory;
   QByteArray encoded;
-  const bool encodedOk = fif == FIF_PNG && detail::CanEncodePng8(m_bitmap)
-                             ? detail::EncodePng8(m_bitmap, params.compressionLevel, encoded)
-                             : Encode(m_bitmap, fif, flags, memory, encoded);
+  // Our encoder refuses what it cannot hold in memory (images of some hundreds of megapixels);
+  // FreeImage may still write those.
+  const bool encodedOk = (fif == FIF_PNG && detail::CanEncodePng8(m_bitmap) &&
+                          detail::EncodePng8(m_bitmap, params.compressionLevel, encoded)) ||
+                         Encode(m_bitmap, fif, flags, memory, encoded);
   if (!encodedOk) return rc::Fail;
   CxAtomicFile file(path);
   if (!WriteNewFile(file.tempPath(), encoded)) return rc::Fail;

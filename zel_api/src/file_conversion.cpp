@@ -49,7 +49,8 @@ ur::Result CheckDepthAndRegion(SxImageBuf& input, int bitDepth, const QRect& roi
   // Deeper levels than 2-byte samples hold cannot be tabled (2^bitDepth entries per channel).
   if (bitDepth < 1 || bitDepth > detail::kMaxBitDepth) return rc::InvalidArg(3);
   // A file may declare fewer bits than its samples use (a DNG white level below the data);
-  // such samples would index past the level tables, so they count as deeper input.
+  // such samples would index past the level tables, so they count as deeper input. The whole
+  // image counts, as the ZEL writer checks the whole source.
   SxImageBuf needed = input;
   if (ur::Succeeded(ur::DetectColorBitDepth(needed, 8 * ur::BytesPerSample(input.dataType))) &&
       needed.bitDepth > input.bitDepth)

@@ -34,7 +34,7 @@ public:
   CxImage(CxImage&& other) noexcept;
   CxImage& operator=(CxImage&& other) noexcept;
 
-  // True when a bitmap is held.
+  // True when a bitmap is held (after loadMetadata, one without pixels).
   bool isValid() const;
 
   // Loads a file (format from its contents, else its suffix) with its metadata. Sample values
