@@ -13,7 +13,7 @@ PACKAGES=(
   qtbase5-dev qttools5-dev-tools qttools5-dev
   # image libraries
   libfreeimage-dev libfreeimageplus-dev libtiff-dev libraw-dev
-  libmatio-dev libhdf5-dev libdeflate-dev libisal-dev
+  libmatio-dev libhdf5-dev libdeflate-dev libisal-dev libpng-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # independent peers used by tests and benchmarks

@@ -2,6 +2,7 @@
 
 #include <ur/atomic_file.h>
 #include <ur/image.h>
+#include <ur/png_reader.h>
 
 #include "image_bitmap.h"
 #include "image_png_text.h"
@@ -30,11 +31,6 @@ constexpr int kMinPngLevel = -1;  // -1: the fast default
 constexpr int kMaxPngLevel = 9;
 
 // ---- reading ----
-
-int LoadFlags(FREE_IMAGE_FORMAT fif) {
-  // Samples are data here, not display values: a gamma chunk must not change them.
-  return fif == FIF_PNG ? PNG_IGNOREGAMMA : 0;
-}
 
 bool HasAllGreyPalette(FIBITMAP* dib) {
   const RGBQUAD* palette = FreeImage_GetPalette(dib);
@@ -161,7 +157,18 @@ Result CxImage::load(const QString& path) {
   const FREE_IMAGE_FORMAT fif = ReadableFormat(path, name);
   if (fif == FIF_UNKNOWN) return rc::Fail;
 
-  detail::BitmapPtr dib(FreeImage_Load(fif, name.constData(), LoadFlags(fif)));
+  detail::BitmapPtr dib;
+  int significantBits = 0;
+  if (fif == FIF_PNG) {
+    QString error;
+    dib.reset(LoadPngFile(path, ExPngPaletteForm::eAlphaWhenTransparent, significantBits, error));
+    if (!dib) {
+      qWarning("CxImage: cannot read %s: %s", qUtf8Printable(path), qUtf8Printable(error));
+      return rc::Fail;
+    }
+  } else {
+    dib.reset(FreeImage_Load(fif, name.constData(), 0));
+  }
   if (!dib || !FreeImage_HasPixels(dib.get()) || FreeImage_GetWidth(dib.get()) == 0 ||
       FreeImage_GetHeight(dib.get()) == 0)
     return rc::Fail;
@@ -170,7 +177,7 @@ Result CxImage::load(const QString& path) {
 
   if (m_bitmap) FreeImage_Unload(m_bitmap);
   m_bitmap = dib.release();
-  m_bitDepth = 0;
+  m_bitDepth = significantBits;
   return rc::Ok;
 }
 
@@ -180,7 +187,7 @@ Result CxImage::loadMetadata(const QString& path) {
   const FREE_IMAGE_FORMAT fif = ReadableFormat(path, name);
   if (fif == FIF_UNKNOWN) return rc::Fail;
   // A raw camera file would otherwise be decoded and demosaiced just to reach its tags.
-  const int flags = FreeImage_FIFSupportsNoPixels(fif) ? FIF_LOAD_NOPIXELS : LoadFlags(fif);
+  const int flags = FreeImage_FIFSupportsNoPixels(fif) ? FIF_LOAD_NOPIXELS : 0;
   detail::BitmapPtr dib(FreeImage_Load(fif, name.constData(), flags));
   if (!dib) return rc::Fail;
   if (m_bitmap) FreeImage_Unload(m_bitmap);

@@ -1,6 +1,6 @@
 #pragma once
 // The pixel scan behind GetOccupiedLevels and GetOccupiedLevelsRaw: one pass over the rows of an
-// interleaved image or of one plane that marks the level of every sample (steps 2 to 5 of the marking).
+// interleaved image or of one plane that marks the level of every sample.
 //
 // The public functions validate, then pick one kernel per call by sample size, channel count,
 // the kind of threshold folding and whether levelsCount is below the sample range (kCheck);

@@ -38,9 +38,11 @@ public:
   bool isValid() const;
 
   // Loads a file (format from its contents, else its suffix) with its metadata. Sample values
-  // are kept as stored: 16-bit PNG stays 16-bit and a PNG gamma is not applied. Palette images
-  // become plain grey (all-grey palette) or colour (B, G, R, or B, G, R, A with transparency)
-  // so that getImageBuf describes picture values rather than palette indices.
+  // are kept as stored: PNG files are decoded by DecodePng (ur/png_reader.h), so 16-bit grey
+  // stays 16-bit, 1- to 4-bit grey keeps its values with that bit depth, and no gamma or colour
+  // chunk is applied. Palette images become plain grey (all-grey palette) or colour (B, G, R,
+  // or B, G, R, A with transparency) so that getImageBuf describes picture values rather than
+  // palette indices.
   // rc::Fail when the file cannot be read or decoded; the image is then unchanged.
   Result load(const QString& path);
   // Loads only the file's metadata tags and resolution, without decoding pixels where the

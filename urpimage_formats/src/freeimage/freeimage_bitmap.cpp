@@ -30,7 +30,7 @@ bool HasGreyPalette(FIBITMAP* bitmap) {
   });
 }
 
-// Step 1: a bitmap whose samples cannot be copied as they are becomes one that can. Palettes
+// A bitmap whose samples cannot be copied as they are becomes one that can. Palettes
 // of colours are expanded to 32 bits per pixel, and 16-bit standard bitmaps (RGB555/565) to 24.
 // converted stays null when the bitmap is fine as it is.
 Result NormalizeBitmap(FIBITMAP* bitmap, bool& greyPalette, BitmapPtr& converted) {
@@ -74,7 +74,7 @@ void CopyGreyPaletteRows(FIBITMAP* bitmap, const std::array<std::uint8_t, 256>& 
   }
 }
 
-// Step 5 for palette images: indices are turned into the grey levels of their entries.
+// Palette images: indices are turned into the grey levels of their entries.
 Result CopyGreyPalette(FIBITMAP* bitmap, SxImageBuf& out) {
   std::array<std::uint8_t, 256> grey{};
   const RGBQUAD* palette = FreeImage_GetPalette(bitmap);
@@ -96,7 +96,7 @@ Result CopyGreyPalette(FIBITMAP* bitmap, SxImageBuf& out) {
   }
 }
 
-// Step 5: rows turned upside down, samples copied as they are.
+// Rows turned upside down, samples copied as they are.
 void CopyRowsUpsideDown(FIBITMAP* bitmap, SxImageBuf& out) {
   const std::size_t bytes =
       std::min<std::size_t>(std::size_t(MinLinePitch(out)), FreeImage_GetLine(bitmap));
@@ -157,7 +157,7 @@ Result BitmapToBuffer(FIBITMAP* bitmap, SxImageBuf& out) {
     CopyRowsUpsideDown(source, buffer.get());
   }
 
-  // Step 6: 16-bit files often hold fewer significant bits (10-, 12-, 14-bit cameras).
+  // 16-bit files often hold fewer significant bits (10-, 12-, 14-bit cameras).
   if (buffer->dataType == eImageDataUInt16) DetectColorBitDepth(buffer.get());
 
   out = buffer.release();

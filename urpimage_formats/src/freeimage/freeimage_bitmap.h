@@ -14,8 +14,7 @@
 
 namespace ur::freeimage {
 
-// Converts a loaded bitmap into a newly allocated top-down buffer (steps 1 to 6 of the
-// conversion): palettes of grey entries give one 8-bit channel of those grey levels, other
+// Converts a loaded bitmap into a newly allocated top-down buffer: palettes of grey entries give one 8-bit channel of those grey levels, other
 // palettes are expanded to 32 bits per pixel; unsigned 16-bit images get the bit depth of
 // their largest sample. On failure logs the reason and returns rc::Fail, rc::Unsupported or
 // kOutOfMemory; out is then left without pixels. The caller frees out with FreeBuffer.

@@ -5,6 +5,7 @@
 #include "freeimage/freeimage_metadata.h"
 
 #include <ur/buffers.h>
+#include <ur/png_reader.h>
 #include <ur/units.h>
 
 #include <QDateTime>
@@ -51,7 +52,7 @@ bool RawFrameValue(FIBITMAP* bitmap, const char* key, int& value) {
   return ok;
 }
 
-// Step 8: the Bayer grid of an unprocessed raw image, and the crop to its visible frame.
+// The Bayer grid of an unprocessed raw image, and the crop to its visible frame.
 Result ApplyRawFrame(FIBITMAP* bitmap, ScopedImageBuf& buf) {
   const QString pattern = TagText(bitmap, FIMD_COMMENTS, "Raw.BayerPattern");
   if (!pattern.isEmpty()) {
@@ -92,12 +93,14 @@ Result ApplyRawFrame(FIBITMAP* bitmap, ScopedImageBuf& buf) {
   return rc::Ok;
 }
 
-// Steps 3 to 8 of the conversion of a loaded bitmap.
-Result ConvertBitmap(FIBITMAP* bitmap, FREE_IMAGE_FORMAT format, SxImageBuf& out,
-                     CxMetadata& metadata) {
+// A loaded bitmap as a top-down buffer with its metadata; significantBits (when not 0) is the
+// stored depth of a grey image below 8 bits.
+Result ConvertBitmap(FIBITMAP* bitmap, FREE_IMAGE_FORMAT format, int significantBits,
+                     SxImageBuf& out, CxMetadata& metadata) {
   ScopedImageBuf buf;
   Result r = freeimage::BitmapToBuffer(bitmap, buf.get());
   if (Failed(r)) return r;
+  if (significantBits > 0) buf->bitDepth = significantBits;
 
   const bool standardBitmap = FreeImage_GetImageType(bitmap) == FIT_BITMAP;
   freeimage::ReadMetadata(bitmap, format, standardBitmap, metadata, buf.get());
@@ -147,12 +150,18 @@ bool CxFreeImageLoader::openFile(SxImageBuf& buf, CxMetadata& metadata) {
     return false;
   }
 
-  const BitmapPtr bitmap(FreeImage_Load(format, path.constData(), LoadFlags(format)));
+  // PNG files are decoded by our own reader, which keeps the stored samples.
+  int significantBits = 0;
+  QString error;
+  const BitmapPtr bitmap(format == FIF_PNG
+                             ? LoadPngFile(m_fileName, ExPngPaletteForm::eAlwaysAlpha, significantBits, error)
+                             : FreeImage_Load(format, path.constData(), LoadFlags(format)));
   if (!bitmap) {
     LogError(QStringLiteral("Cannot load the image from file %1").arg(m_fileName));
+    if (!error.isEmpty()) LogError(QStringLiteral("PNG file %1: %2").arg(m_fileName, error));
     return false;
   }
-  return Succeeded(ConvertBitmap(bitmap.get(), format, buf, metadata));
+  return Succeeded(ConvertBitmap(bitmap.get(), format, significantBits, buf, metadata));
 }
 
 bool CxFreeImageLoader::openMemory(SxImageBuf& buf, CxMetadata& metadata) {
@@ -174,12 +183,20 @@ bool CxFreeImageLoader::openMemory(SxImageBuf& buf, CxMetadata& metadata) {
     return false;
   }
 
-  const BitmapPtr bitmap(FreeImage_LoadFromMemory(format, memory.get(), kNoFlags));
+  int significantBits = 0;
+  QString error;
+  const BitmapPtr bitmap(
+      format == FIF_PNG
+          ? DecodePng(reinterpret_cast<const unsigned char*>(m_buffer.constData()),
+                      std::size_t(m_buffer.size()), ExPngPaletteForm::eAlwaysAlpha,
+                      significantBits, error)
+          : FreeImage_LoadFromMemory(format, memory.get(), LoadFlags(format)));
   if (!bitmap) {
     LogError(QStringLiteral("Cannot load the image from memory."));
+    if (!error.isEmpty()) LogError(QStringLiteral("PNG data: %1").arg(error));
     return false;
   }
-  return Succeeded(ConvertBitmap(bitmap.get(), format, buf, metadata));
+  return Succeeded(ConvertBitmap(bitmap.get(), format, significantBits, buf, metadata));
 }
 
 bool CxFreeImageLoader::isOpen() const { return m_imageData != nullptr; }

@@ -10,7 +10,7 @@
 
 namespace ur::freeimage {
 
-// Step 7 of the bitmap conversion, for formats with a metadata field (JPEG, PNG, TIFF, GIF,
+// The metadata of a loaded bitmap, for formats with a metadata field (JPEG, PNG, TIFF, GIF,
 // raw); other formats leave metadata empty. The XML of the field replaces metadata; an
 // unparsable text logs "Failed to load the metadata.". From a common image record in it, buf
 // takes the data type (when the bitmap was not a standard bitmap or had one channel, and only
@@ -25,7 +25,7 @@ void ReadMetadata(FIBITMAP* bitmap, FREE_IMAGE_FORMAT format, bool standardBitma
 QByteArray MetadataXml(FREE_IMAGE_FORMAT format, const CxMetadata& metadata,
                        ExImageDataType writtenType);
 
-// Step 5 of saving: stores xml (not empty) as a text tag in the format's field.
+// Stores xml (not empty) as a text tag in the format's field of a bitmap about to be saved.
 // Returns false (after logging) when the tag cannot be made; true also when xml is empty.
 bool WriteMetadata(FIBITMAP* bitmap, FREE_IMAGE_FORMAT format, const QByteArray& xml);
 

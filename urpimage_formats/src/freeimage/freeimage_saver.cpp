@@ -67,7 +67,7 @@ bool AllocateLike(const SxImageBuf& src, int channels, ExImageDataType type, int
   return Succeeded(r) || LogUnsupportedType();
 }
 
-// Step 2: planar colour images are interleaved (pixel order of the framework).
+// Planar colour images are interleaved (pixel order of the framework).
 bool MakeInterleaved(PreparedImage& image) {
   const SxImageBuf& src = image.view();
   if (!src.planar || src.channels == 1) return true;
@@ -78,7 +78,7 @@ bool MakeInterleaved(PreparedImage& image) {
   return true;
 }
 
-// Step 3: 16-bit samples reduced to 8 bits. ReduceBits maps channel by logical channel, so
+// 16-bit samples reduced to 8 bits. ReduceBits maps channel by logical channel, so
 // colour changes its memory order on the way (16-bit R, G, B to 8-bit B, G, R).
 bool ReduceTo8Bits(PreparedImage& image) {
   const SxImageBuf& src = image.view();
@@ -107,7 +107,7 @@ bool ScaleToFullRange(PreparedImage& image) {
   return true;
 }
 
-// Step 3: the reductions that make the image fit the format and the options.
+// The reductions that make the image fit the format and the options.
 bool FitToFormat(PreparedImage& image, FREE_IMAGE_FORMAT format, const SaveOptions& options) {
   using namespace freeimage;
   const bool keep16Bits = options.value(kOptionData16Bit, kDefaultData16Bit).toBool();
@@ -138,7 +138,7 @@ bool IsExportable(FREE_IMAGE_FORMAT format, FREE_IMAGE_TYPE type, int bitsPerPix
   return FreeImage_FIFSupportsExportType(format, type);
 }
 
-// Steps 1 to 5 of saving: a bitmap ready for FreeImage_Save, or null after logging.
+// A bitmap ready for FreeImage_Save, or null after logging.
 // xml receives the metadata text stored in the bitmap (empty when none).
 BitmapPtr CreateBitmap(const IxData* data, FREE_IMAGE_FORMAT format, const SaveOptions& options,
                        QByteArray& xml) {
