@@ -71,6 +71,8 @@ bool ReadMappingString(const QString& text, unsigned short* mapping, bool* occup
   if (!mapping || !occupied || levelsCount < 1) return false;
   std::fill(mapping, mapping + levelsCount, static_cast<unsigned short>(0));
   std::fill(occupied, occupied + levelsCount, false);
+  // The writer gives a channel without occupied levels (every pixel thresholded away) as "".
+  if (text.isEmpty()) return true;
   const QStringList parts = text.split(QLatin1Char(';'), Qt::KeepEmptyParts);
   for (const QString& part : parts) {
     Run run;

@@ -31,6 +31,7 @@ void CopyScalars(ZelMetadata& to, const ZelMetadata& from) {
   to.bayerGrid = from.bayerGrid;
   to.debayer = from.debayer;
   to.zelType = from.zelType;
+  to.sampleBits = from.sampleBits;
 }
 
 }  // namespace

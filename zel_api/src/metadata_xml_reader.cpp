@@ -67,6 +67,15 @@ unsigned int ReadProcessingAttributes(const QDomElement& processing, ZelMetadata
   m.levelsCount = processing.attribute(QStringLiteral("levelsCount")).toInt();
   m.bayerGrid = static_cast<ur::ExBayerGrid>(grid);
   m.zelType = processing.attribute(QStringLiteral("zelType")).toInt();
+  // Absent in records written before the width was kept: levelsCount alone decides then.
+  m.sampleBits = 0;
+  const QString sampleBits = QStringLiteral("sampleBits");
+  if (processing.hasAttribute(sampleBits)) {
+    const int bits = processing.attribute(sampleBits).toInt();
+    if (bits != detail::kNarrowSampleBits && bits != detail::kWideSampleBits)
+      return rc::NotZelImage;
+    m.sampleBits = bits;
+  }
   if (mosaic) {
     const int debayer = processing.attribute(QStringLiteral("debayer")).toInt();
     m.debayer = static_cast<DemosaicAlgorithm>(debayer);

@@ -26,9 +26,10 @@ QString SignedPair(std::uint32_t first, std::uint32_t second) {
   return QStringLiteral("%1:%2").arg(static_cast<int>(first)).arg(static_cast<int>(second));
 }
 
-QDomElement ProcessingElement(QDomDocument& doc, const ZelMetadata& m) {
+QDomElement ProcessingElement(QDomDocument& doc, const ZelMetadata& m, int sampleBits) {
   QDomElement processing = doc.createElement(QStringLiteral("processing"));
   processing.setAttribute(QStringLiteral("levelsCount"), m.levelsCount);
+  if (sampleBits != 0) processing.setAttribute(QStringLiteral("sampleBits"), sampleBits);
   processing.setAttribute(QStringLiteral("bayerGrid"), static_cast<int>(m.bayerGrid));
   processing.setAttribute(QStringLiteral("zelType"), m.zelType);
   // Without a mosaic nothing was demosaiced.
@@ -83,13 +84,15 @@ QDomElement InvalidPixelsElement(QDomDocument& doc, const ZelMetadata& m, int ch
 
 }  // namespace
 
-unsigned int SaveMetadataToString(const ZelMetadata& metadata, QString& text) {
+namespace detail {
+
+unsigned int MetadataText(const ZelMetadata& metadata, int sampleBits, QString& text) {
   const QString rootName = QStringLiteral("zel_md");
   QDomDocument doc(QDomImplementation().createDocumentType(rootName, QString(), QString()));
   QDomElement root = doc.createElement(rootName);
   root.setAttribute(QStringLiteral("ver_major"), metadata.verMajor);
   root.setAttribute(QStringLiteral("ver_minor"), metadata.verMinor);
-  QDomElement processing = ProcessingElement(doc, metadata);
+  QDomElement processing = ProcessingElement(doc, metadata, sampleBits);
 
   const int channels = detail::WrittenChannels(metadata);
   QDomElement mapping;
@@ -105,6 +108,12 @@ unsigned int SaveMetadataToString(const ZelMetadata& metadata, QString& text) {
   doc.appendChild(root);
   text = doc.toString(1);
   return rc::Ok;
+}
+
+}  // namespace detail
+
+unsigned int SaveMetadataToString(const ZelMetadata& metadata, QString& text) {
+  return detail::MetadataText(metadata, metadata.sampleBits, text);
 }
 
 }  // namespace urs::zel

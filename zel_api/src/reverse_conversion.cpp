@@ -13,6 +13,7 @@
 #include <ur/result.h>
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QFileInfo>
 
 namespace urs::zel {
@@ -23,19 +24,46 @@ namespace rc = ur::rc;
 
 constexpr int kBestQuality = 100;
 constexpr int kEightBitLevels = 256;
+constexpr int kWideSampleBits = 16;
 
-// Sample type and significant bits of the restored image for the record's level count. A count
-// above 8 bits that is no common depth keeps the 16-bit type with an unknown depth.
-void DescribeRawSamples(int levelsCount, ur::SxImageBuf& raw) {
-  if (levelsCount <= kEightBitLevels) {
-    raw.dataType = ur::eImageDataUInt8;
-    raw.bitDepth = 8;
-    return;
-  }
-  raw.dataType = ur::eImageDataUInt16;
-  raw.bitDepth = 0;
+// The ZEL name's mark before the suffix, found without regard to case as the directory listing
+// finds it.
+const QLatin1String kZelMark(".zel.");
+
+// Sample type and significant bits of the restored image. A source of 16-bit samples comes back
+// in 16-bit samples even when all its levels lie below 256; without a recorded width the level
+// count decides. A count above 8 bits that is no common depth keeps the 16-bit type with an
+// unknown depth.
+void DescribeRawSamples(const ZelMetadata& md, ur::SxImageBuf& raw) {
+  const int levelsCount = md.levelsCount;
+  const bool narrow = levelsCount <= kEightBitLevels;
+  raw.dataType =
+      narrow && md.sampleBits != kWideSampleBits ? ur::eImageDataUInt8 : ur::eImageDataUInt16;
+  raw.bitDepth = narrow ? 8 : 0;
   for (const int depth : {10, 12, 14, 16})
     if (levelsCount == 1 << depth) raw.bitDepth = depth;
+}
+
+// Only lossless formats keep the restored levels; everything else is refused before any work.
+bool IsRestorableSuffix(const QString& outputFile) {
+  return RestoredImageSuffixes().contains(QFileInfo(outputFile).suffix(), Qt::CaseInsensitive);
+}
+
+void ReportUnsupportedSuffix(const QString& inputFile, const QString& outputFile,
+                             Protocol* protocol) {
+  const QString suffix = QFileInfo(outputFile).suffix();
+  const QString reason =
+      suffix.isEmpty()
+          ? QCoreApplication::translate("ReverseConversion", "the output name has no suffix")
+          : QCoreApplication::translate("ReverseConversion", "the suffix .%1 is not supported")
+                .arg(suffix);
+  const QString message =
+      QCoreApplication::translate("ReverseConversion",
+                                  "Cannot restore %1 into %2: %3; restored images are written "
+                                  "only in lossless formats (.%4).")
+          .arg(inputFile, outputFile, reason, RestoredImageSuffixes().join(QStringLiteral(", .")));
+  qWarning().noquote() << message;
+  if (protocol) protocol->addMessage(message);
 }
 
 bool IsEightBit(const ur::SxImageBuf& zel) {
@@ -54,7 +82,7 @@ ur::Result AllocateRaw(const ur::SxImageBuf& zel, const ZelMetadata& md, ur::Sco
   buf.planar = 0;
   buf.linePitch = 0;
   buf.bayerGrid = md.bayerGrid;
-  DescribeRawSamples(md.levelsCount, buf);
+  DescribeRawSamples(md, buf);
   return ur::AllocBuffer(buf);
 }
 
@@ -96,15 +124,31 @@ ur::Result Restore(ZelPlugin& plugin, const ur::SxImageBuf& zel, ur::SxImageBuf&
 
 }  // namespace
 
+QStringList RestoredImageSuffixes() {
+  return {QStringLiteral("tif"), QStringLiteral("tiff"), QStringLiteral("png"),
+          QStringLiteral("pgm")};
+}
+
 QString DezelOutputFileName(const QString& outputDir, const QString& inputName) {
-  const QFileInfo name(inputName);
-  return outputDir + name.baseName() + QStringLiteral(".dezel.") + name.suffix();
+  const QFileInfo info(inputName);
+  const QString name = info.fileName();
+  const QString suffix = info.suffix();
+  // Everything before ".zel", dots included, so that frame.0001 and frame.0002 stay apart.
+  const int stem = name.size() - suffix.size() - 1;
+  const int mark = name.lastIndexOf(kZelMark, stem, Qt::CaseInsensitive);
+  const bool zelName = mark >= 0 && mark + kZelMark.size() - 1 == stem;
+  const QString base = zelName ? name.left(mark) : info.completeBaseName();
+  return outputDir + base + QStringLiteral(".dezel.") + suffix;
 }
 
 unsigned int ConvertZelFileToRAW(unsigned long long pluginId, const QString& inputFile,
                                  const QString& outputFile, Protocol* protocol) {
   ZelPlugin* plugin = PluginById(pluginId);
   if (!plugin) return rc::InvalidArg(1);
+  if (!IsRestorableSuffix(outputFile)) {
+    ReportUnsupportedSuffix(inputFile, outputFile, protocol);
+    return rc::Unsupported;
+  }
 
   ur::CxImage image;
   ZelMetadata md;

@@ -9,8 +9,14 @@
 #include <ur/result.h>
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QDir>
+#include <QFile>
+#include <QHash>
 #include <QStringList>
+
+#include <filesystem>
+#include <system_error>
 
 namespace urs::zel {
 
@@ -27,6 +33,27 @@ void SetProgress(CxProgressInfo* progress, double total, const QString& message)
   progress->setTaskProgress(0.0, QString());
   progress->setTotalProgress(total, message);
 }
+
+bool SameFile(const QString& a, const QString& b) {
+  std::error_code error;
+  return std::filesystem::equivalent(QFile::encodeName(a).toStdString(),
+                                     QFile::encodeName(b).toStdString(), error);
+}
+
+// The outputs this run has written. A name that differs from a written one only in case may
+// still be that file on a file system that ignores case, so such names are compared as files.
+class WrittenOutputs {
+public:
+  bool contains(const QString& path) const {
+    for (const QString& written : m_byFoldedName.value(path.toCaseFolded()))
+      if (written == path || SameFile(written, path)) return true;
+    return false;
+  }
+  void add(const QString& path) { m_byFoldedName[path.toCaseFolded()].append(path); }
+
+private:
+  QHash<QString, QStringList> m_byFoldedName;
+};
 
 QStringList ListZelImages(const QString& inputDir) {
   // Name filters match without regard to case unless told otherwise.
@@ -54,6 +81,7 @@ unsigned int ConvertDirToRaw(BackZelParams& params, ur::CxCancellationToken* tok
   const double step = 100.0 / names.size();
   double total = 0.0;
   ur::Result result = rc::Ok;
+  WrittenOutputs written;
   for (const QString& name : names) {
     // Polled once per file: a cancellation takes effect after the file in progress.
     if (token && token->isCancelled()) {
@@ -63,8 +91,17 @@ unsigned int ConvertDirToRaw(BackZelParams& params, ur::CxCancellationToken* tok
     const QString processing =
         QCoreApplication::translate("ReverseConversion", "Processing %1").arg(name);
     SetProgress(params.progress, total, processing);
-    result = ConvertZelFileToRAW(params.pluginId, params.inputDir + name,
-                                 DezelOutputFileName(params.outputDir, name), nullptr);
+    const QString output = DezelOutputFileName(params.outputDir, name);
+    if (written.contains(output)) {
+      // Restoring it would replace the image another file of this run has just restored.
+      qWarning().noquote() << QStringLiteral("Cannot restore %1: its output %2 was already "
+                                             "written from another file of this run.")
+                                  .arg(params.inputDir + name, output);
+      result = rc::Fail;
+    } else {
+      result = ConvertZelFileToRAW(params.pluginId, params.inputDir + name, output, nullptr);
+      if (ur::Succeeded(result)) written.add(output);
+    }
     if (ur::Failed(result)) {
       Report(
           params.protocol,

@@ -2,6 +2,8 @@
 // its record back.
 #include <zel/zel_file.h>
 
+#include "metadata_common.h"
+
 #include <ur/bit_depth.h>
 #include <ur/geometry.h>
 #include <ur/result.h>
@@ -63,8 +65,9 @@ std::int64_t LevelsOfDepth(int depth) {
 }
 
 // The source must be one unsigned channel whose samples fit the depth the conversion assumed;
-// depth receives the bit depth the record's levels refer to.
-ur::Result CheckSource(const ur::CxImage& source, int bitDepth, int& depth) {
+// depth receives the bit depth the record's levels refer to, sampleBits the width of the
+// source's samples (8 or 16), which the record keeps for the way back.
+ur::Result CheckSource(const ur::CxImage& source, int bitDepth, int& depth, int& sampleBits) {
   ur::SxImageBuf buf;
   const ur::Result got = source.getImageBuf(buf);
   if (ur::Failed(got)) {
@@ -79,6 +82,7 @@ ur::Result CheckSource(const ur::CxImage& source, int bitDepth, int& depth) {
   if (buf.channels != 1 ||
       (buf.dataType != ur::eImageDataUInt8 && buf.dataType != ur::eImageDataUInt16))
     return rc::InvalidArg(1);
+  sampleBits = 8 * ur::BytesPerSample(buf.dataType);
   return rc::Ok;
 }
 
@@ -116,10 +120,10 @@ void DropLegacyRecord(ur::CxImage& image) {
 
 // Adds the record as an ASCII tag of Latin-1 text, its count and length the number
 // of characters.
-ur::Result AddRecordTag(ur::CxImage& output, const ZelMetadata& metadata) {
+ur::Result AddRecordTag(ur::CxImage& output, const ZelMetadata& metadata, int sampleBits) {
   QString text;
   fipTag tag;
-  bool made = ur::Succeeded(SaveMetadataToString(metadata, text));
+  bool made = ur::Succeeded(detail::MetadataText(metadata, sampleBits, text));
   if (made) {
     const QByteArray bytes = text.toLatin1();
     made = tag.setKey(kZelMetadataKey) && tag.setType(FIDT_ASCII) &&
@@ -144,8 +148,8 @@ ur::Result AddRecordTag(ur::CxImage& output, const ZelMetadata& metadata) {
 unsigned int CreateZelImageForSave8(const ur::CxImage& source, const QRect& roi,
                                     SxImageBuf& zelBuffer, ur::CxImage& output,
                                     const ZelMetadata& metadata, int bitDepth, bool demosaiced) {
-  int depth = 0;
-  ur::Result r = CheckSource(source, bitDepth, depth);
+  int depth = 0, sampleBits = 0;
+  ur::Result r = CheckSource(source, bitDepth, depth, sampleBits);
   if (ur::Failed(r)) return r;
   r = CheckZelBuffer(zelBuffer, roi, metadata, demosaiced);
   if (ur::Failed(r)) return r;
@@ -173,7 +177,7 @@ unsigned int CreateZelImageForSave8(const ur::CxImage& source, const QRect& roi,
     return rc::Fail;
   }
   DropLegacyRecord(output);
-  return AddRecordTag(output, metadata);
+  return AddRecordTag(output, metadata, sampleBits);
 }
 
 unsigned int WriteZelImage(ur::CxImage& image, const QString& path, QString* errorText) {

@@ -129,11 +129,23 @@ TEST(ReadMappingString, ReadsRunsAndClearsEverythingElse) {
 }
 
 TEST(ReadMappingString, RefusesMalformedStrings) {
-  for (const char* text : {"", "{}", "{0:1}", "{0:1:2:3}", "{a:1:0}", "{0:x:0}", "{0:1:0x1}",
+  for (const char* text : {"{}", "{0:1}", "{0:1:2:3}", "{a:1:0}", "{0:x:0}", "{0:1:0x1}",
                            "{0:1:0};", ";{0:1:0}", "{0:1:0};;{2:1:1}", "{1.5:1:0}", "0:1:0"}) {
     GuardedTables t(10);
     EXPECT_FALSE(t.read(QString::fromLatin1(text))) << text;
     EXPECT_TRUE(t.guardsIntact()) << text;
+  }
+}
+
+// What the writer gives for a channel without occupied levels reads back as that channel.
+TEST(ReadMappingString, EmptyStringIsAChannelWithoutLevels) {
+  GuardedTables t(10);
+  ASSERT_TRUE(t.read(QStringLiteral("{1:2:5}")));
+  ASSERT_TRUE(t.read(QString()));
+  EXPECT_TRUE(t.guardsIntact());
+  for (int i = 0; i < 10; ++i) {
+    EXPECT_EQ(t.occupied[std::size_t(t.kGuard + i)], 0) << i;
+    EXPECT_EQ(t.mapping[std::size_t(t.kGuard + i)], 0) << i;
   }
 }
 

@@ -309,8 +309,6 @@ TEST(MetadataXml, RefusesWrongRootVersionAndProcessing) {
 TEST(MetadataXml, RefusesBrokenProcessingChildren) {
   EXPECT_EQ(Read(Document(QString())), rc::Ok);  // attributes only
   EXPECT_EQ(Read(Document(QStringLiteral("<mapping/>"))), rc::NotZelImage);
-  EXPECT_EQ(Read(Document(QStringLiteral("<mapping><channel0 value=\"\"/></mapping>"))),
-            rc::NotZelImage);
   EXPECT_EQ(Read(Document(QStringLiteral("<mapping><channel0 value=\"{15:2:0}\"/></mapping>"))),
             rc::NotZelImage);
   EXPECT_EQ(Read(Document(QStringLiteral("<normalization channel1=\"3\"/>"))), rc::NotZelImage);
@@ -319,6 +317,42 @@ TEST(MetadataXml, RefusesBrokenProcessingChildren) {
   EXPECT_EQ(Read(Document(QStringLiteral("<threshold apply=\"1\" channel0=\"1:2:3\"/>"))),
             rc::NotZelImage);
   EXPECT_EQ(Read(Document(QStringLiteral("<threshold apply=\"0\" channel0=\"1\"/>"))), rc::Ok);
+}
+
+// A channel without occupied levels is written as ""; reading it gives an empty channel.
+TEST(MetadataXml, ReadsAnEmptyChannel) {
+  ZelMetadata empty;
+  empty.levelsCount = 16;
+  empty.bayerGrid = ur::eBayerNone;
+  ASSERT_TRUE(empty.allocateChannel(0));
+  const QString text = Save(empty);
+  ASSERT_TRUE(text.contains(QStringLiteral("value=\"\""))) << text.toStdString();
+  ZelMetadata m;
+  Load(text, m);
+  ASSERT_NE(m.occupied[0], nullptr);
+  EXPECT_EQ(Occupancy(m, 0), std::vector<bool>(16, false));
+}
+
+// The source's sample width is optional: records written before it was kept read as unknown.
+TEST(MetadataXml, SampleWidthIsEightOrSixteenOrAbsent) {
+  ZelMetadata wide = GreyRecord();
+  wide.sampleBits = 16;
+  const QString text = Save(wide);
+  EXPECT_EQ(Parse(text).documentElement().firstChildElement().attribute(
+                QStringLiteral("sampleBits")),
+            QStringLiteral("16"));
+  ZelMetadata m;
+  Load(text, m);
+  EXPECT_EQ(m.sampleBits, 16);
+  Load(Document(kMapping), m);
+  EXPECT_EQ(m.sampleBits, 0);
+  EXPECT_FALSE(Save(GreyRecord()).contains(QStringLiteral("sampleBits")));
+  for (const char* bits : {"12", "0", "x", ""}) {
+    QString other = Document(kMapping);
+    other.replace(QStringLiteral("zelType="),
+                  QStringLiteral("sampleBits=\"%1\" zelType=").arg(QLatin1String(bits)));
+    EXPECT_EQ(Read(other), rc::NotZelImage) << bits;
+  }
 }
 
 TEST(MetadataXml, RefusesInvalidPixels) {

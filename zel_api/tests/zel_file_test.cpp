@@ -233,6 +233,8 @@ TEST(CreateZelImage, CarriesSourceMetadataAndAddsTheRecordAsPlainText) {
   EXPECT_EQ(CommentText(output, "ZEL"), QString());
   EXPECT_EQ(CommentText(output, "ZEL_NMONO"), QString());
 
+  // The record written also names the source's sample width.
+  md.sampleBits = 8;
   QString xml;
   ASSERT_EQ(SaveMetadataToString(md, xml), rc::Ok);
   fipTag tag;
@@ -461,6 +463,7 @@ TEST(ZelImageFile, RoundTripIsUprightAndKeepsTheRecord) {
   EXPECT_EQ(readBack.bayerGrid, ur::eBayerNone);
   EXPECT_EQ(readBack.debayer, Averaging);  // not stored without a Bayer grid
   EXPECT_EQ(readBack.zelType, 0);
+  EXPECT_EQ(readBack.sampleBits, 16);  // the source's, though its values need 10 bits
   ASSERT_EQ(readBack.invalidPixels.size(), 2);
   for (int i = 0; i < 2; ++i) {
     const InvalidPixel& a = md.invalidPixels[i];

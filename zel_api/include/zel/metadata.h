@@ -43,6 +43,10 @@ struct ZEL_API_EXPORT ZelMetadata {
   DemosaicAlgorithm debayer = Simple;
   int zelType = 0;  // 0 channels rank-mapped and scaled; 1 raw planes with the 8-bit spread
   QVector<InvalidPixel> invalidPixels;
+  // Bits per sample of the source image (8 or 16), so that a restored file keeps the source's
+  // sample width; 0 when unknown (records written before it was kept), and then levelsCount
+  // alone decides.
+  int sampleBits = 0;
 
   ZelMetadata() = default;
   ~ZelMetadata();
@@ -70,14 +74,15 @@ ZEL_API_EXPORT unsigned int GetMappingString(const bool* occupied, const unsigne
 // failing mapping string.
 ZEL_API_EXPORT unsigned int SaveMetadataToString(const ZelMetadata& metadata, QString& text);
 
-// Reads a mapping string into the arrays (levelsCount entries each, cleared first). False for an
-// invalid string, including runs that reach outside 0..levelsCount-1; nothing is written outside
-// the arrays.
+// Reads a mapping string into the arrays (levelsCount entries each, cleared first). The empty
+// string is a channel without occupied levels. False for an invalid string, including runs that
+// reach outside 0..levelsCount-1; nothing is written outside the arrays.
 ZEL_API_EXPORT bool ReadMappingString(const QString& text, unsigned short* mapping, bool* occupied,
                                       int levelsCount);
 
 // Fills the record from a parsed XML document. Codes: rc::NotZelImage (wrong root, missing
-// parts, invalid mapping string, ...), rc::Unsupported (version not 2.0), rc::InvalidPixelList.
+// parts, invalid mapping string, sample width other than 8 or 16, ...), rc::Unsupported
+// (version not 2.0), rc::InvalidPixelList.
 ZEL_API_EXPORT unsigned int ReadMetadataFromXml(const QDomDocument& doc, ZelMetadata& metadata);
 
 // Fills the record from the key-per-item form in the image's comment metadata ("ZEL", ...).

@@ -6,6 +6,7 @@
 #include <ur/cancellation_token.h>
 
 #include <QString>
+#include <QStringList>
 
 namespace urs {
 class CxProgressInfo;
@@ -25,18 +26,26 @@ struct BackZelParams {
   Protocol* protocol = nullptr;
 };
 
+// The suffixes (lower case, without dot) of the lossless formats a restored image is written in.
+ZEL_API_EXPORT QStringList RestoredImageSuffixes();
+
 // Restores one ZEL image into outputFile (format by its suffix), written under a temporary name
-// and renamed when complete; nothing is written when the plug-in fails. Codes: InvalidArg(1) bad
-// plug-in id, the reader's or plug-in's code, rc::Fail.
+// and renamed when complete; nothing is written when the plug-in fails. A 16-bit source comes
+// back in 16-bit samples. Codes: InvalidArg(1) bad plug-in id, rc::Unsupported for an output
+// suffix outside RestoredImageSuffixes() (refused with a warning before anything is read), the
+// reader's or plug-in's code, rc::Fail.
 ZEL_API_EXPORT unsigned int ConvertZelFileToRAW(unsigned long long pluginId,
                                                 const QString& inputFile,
                                                 const QString& outputFile, Protocol* protocol);
 
-// The output name of a restored file: outputDir + base name + ".dezel." + suffix.
+// The output name of a restored file: outputDir + the name up to ".zel" (any case) + ".dezel." +
+// suffix ("frame.0001.zel.png" -> "frame.0001.dezel.png"); a name without ".zel" before its
+// suffix keeps its complete base name.
 ZEL_API_EXPORT QString DezelOutputFileName(const QString& outputDir, const QString& inputName);
 
-// Restores every "*.zel.png" of inputDir (no subfolders) into outputDir. Codes:
-// rc::InvalidParams, rc::Cancelled, or the last file's code.
+// Restores every "*.zel.png" of inputDir (no subfolders) into outputDir. A file whose output
+// name another file of the run has already written is reported as failed and writes nothing.
+// Codes: rc::InvalidParams, rc::Cancelled, or the last file's code.
 ZEL_API_EXPORT unsigned int ConvertDirToRaw(BackZelParams& params,
                                             ur::CxCancellationToken* token);
 

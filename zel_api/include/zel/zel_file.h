@@ -16,7 +16,8 @@ namespace urs::zel {
 ZEL_API_EXPORT extern const char* const kZelMetadataKey;  // "ZEL_MD"
 
 // Makes the compacted 8-bit buffer (rows reversed here, in place) the pixels of output, copies the
-// source's metadata and adds the "ZEL_MD" tag. Codes: rc::Fail, InvalidArg(1) source,
+// source's metadata and adds the "ZEL_MD" tag, which also names the source's sample width (8 or
+// 16 bits, whatever the record's sampleBits). Codes: rc::Fail, InvalidArg(1) source,
 // InvalidArg(3) zelBuffer, InvalidArg(5) mapping or normalisation, rc::OkWithoutRecord when the
 // tag could not be made.
 ZEL_API_EXPORT unsigned int CreateZelImageForSave8(const ur::CxImage& source, const QRect& roi,

@@ -52,12 +52,17 @@ protected:
       if (m_totals.isEmpty() || m_totals.last() != seen) m_totals << seen;
     });
   }
-  void writeZel(const char* name) {
+  void writeZel(const char* name, std::uint16_t first = 0) {
     const ur::ScopedImageBuf grey =
-        zel::testing::MakeImage<std::uint16_t>({3, 2, 1, 0, 0, 10}, {0, 1023, 5, 5, 7, 900});
+        zel::testing::MakeImage<std::uint16_t>({3, 2, 1, 0, 0, 10}, {first, 1023, 5, 5, 7, 900});
     ASSERT_EQ(zel::testing::WriteGreyZel(grey.get(), 1024, m_in.filePath(name)), rc::Ok);
   }
   bool output(const char* name) const { return QFileInfo::exists(m_out.filePath(name)); }
+  // The first restored sample of an output, or -1 when it cannot be read.
+  int firstSample(const char* name) const {
+    const ur::ScopedImageBuf raw = zel::testing::LoadTopDown(m_out.filePath(name));
+    return raw->data ? zel::testing::SampleAt<std::uint16_t>(raw.get(), 0, 0) : -1;
+  }
 
   QTemporaryDir m_in, m_out;
   urs::Protocol m_log;
@@ -96,6 +101,35 @@ TEST_F(ReverseDir, ADamagedFileIsReportedAndTheRunGoesOn) {
   EXPECT_TRUE(output("a.dezel.png"));
   EXPECT_FALSE(output("b.dezel.png"));
   EXPECT_TRUE(output("c.dezel.png"));
+}
+
+// Frames numbered inside their names keep the numbers, so that none replaces another.
+TEST_F(ReverseDir, NumberedFramesRestoreToFilesOfTheirOwn) {
+  writeZel("frame.0001.zel.png", 1);
+  writeZel("frame.0002.zel.png", 2);
+  EXPECT_EQ(ConvertDirToRaw(m_params, nullptr), rc::Ok);
+  EXPECT_EQ(QDir(m_out.path()).entryList(QDir::Files),
+            (QStringList{"frame.0001.dezel.png", "frame.0002.dezel.png"}));
+  EXPECT_EQ(firstSample("frame.0001.dezel.png"), 1);
+  EXPECT_EQ(firstSample("frame.0002.dezel.png"), 2);
+  // One dot before ".zel" or none come out as they always did; the mark is found in any case.
+  EXPECT_EQ(urs::zel::DezelOutputFileName("o/", "frame.zel.png"), "o/frame.dezel.png");
+  EXPECT_EQ(urs::zel::DezelOutputFileName("o/", "a.b.ZEL.PNG"), "o/a.b.dezel.PNG");
+  EXPECT_EQ(urs::zel::DezelOutputFileName("o/", "plain.png"), "o/plain.dezel.png");
+}
+
+// Names that differ only in the case of ".zel" still lead to one output: the second file is
+// reported as failed and leaves the first one's image as it is.
+TEST_F(ReverseDir, ASecondFileForOneOutputFailsAndWritesNothing) {
+  writeZel("a.ZEL.png", 1);
+  writeZel("a.zel.png", 2);
+  EXPECT_EQ(ConvertDirToRaw(m_params, nullptr), rc::Fail);  // the last file's result
+  EXPECT_EQ(Texts(m_log),
+            (QStringList{"File a.ZEL.png processed.", "Processing of a.zel.png failed.",
+                         "File a.zel.png processed.", "Finished."}));
+  EXPECT_EQ(QDir(m_out.path()).entryList(QDir::Files | QDir::Hidden),
+            QStringList{"a.dezel.png"});
+  EXPECT_EQ(firstSample("a.dezel.png"), 1);
 }
 
 TEST_F(ReverseDir, CancellingBeforeTheFirstFileStillFinishes) {

@@ -51,16 +51,6 @@ bool AllocateChannels(ZelMetadata& md, int levelsCount, int channels) {
   return true;
 }
 
-unsigned int WriteRecordImage(const ur::SxImageBuf& source, ur::SxImageBuf& zel,
-                              const ZelMetadata& md, bool demosaiced, const QString& path) {
-  ur::CxImage output;
-  const unsigned int made = urs::zel::CreateZelImageForSave8(
-      ur::CxImage(source), QRect(0, 0, source.width, source.height), zel, output, md,
-      source.bitDepth, demosaiced);
-  if (made != rc::Ok) return made == rc::OkWithoutRecord ? rc::Fail : made;
-  return urs::zel::WriteZelImage(output, path, nullptr);
-}
-
 // Occupancy, rank tables and highest ranks of a grey or colour image of 16-bit samples.
 unsigned int AnalyseRanks(const ur::SxImageBuf& image, int levelsCount, ZelMetadata& md) {
   if (!AllocateChannels(md, levelsCount, image.channels)) return rc::Fail;
@@ -82,12 +72,27 @@ unsigned int CompactRanks(const ur::SxImageBuf& image, const ZelMetadata& md,
                           ur::ScopedImageBuf& zel) {
   RETURN_IF_FAILED(ur::AllocBuffer(zel.get(), image.width, image.height, image.channels, 8,
                                    ur::eImageDataUInt8));
+  if (ur::BytesPerSample(image.dataType) == 1)
+    return urs::zel::Convert8ToZel8(CpuPluginId(), image, zel.get(), md.mapping[0], md.mapping[1],
+                                    md.mapping[2], std::uint8_t(md.normalization[0]),
+                                    std::uint8_t(md.normalization[1]),
+                                    std::uint8_t(md.normalization[2]), urs::zel::Separated);
   return urs::zel::Convert16ToZel8(CpuPluginId(), image, zel.get(), md.mapping[0], md.mapping[1],
                                    md.mapping[2], md.normalization[0], md.normalization[1],
                                    md.normalization[2], urs::zel::Separated);
 }
 
 }  // namespace
+
+unsigned int WriteRecordImage(const ur::SxImageBuf& source, ur::SxImageBuf& zel,
+                              const ZelMetadata& md, bool demosaiced, const QString& path) {
+  ur::CxImage output;
+  const unsigned int made = urs::zel::CreateZelImageForSave8(
+      ur::CxImage(source), QRect(0, 0, source.width, source.height), zel, output, md,
+      source.bitDepth, demosaiced);
+  if (made != rc::Ok) return made == rc::OkWithoutRecord ? rc::Fail : made;
+  return urs::zel::WriteZelImage(output, path, nullptr);
+}
 
 unsigned long long CpuPluginId() {
   static const unsigned long long id = [] {

@@ -1,6 +1,7 @@
 #pragma once
 // ZEL files made by the library's own forward steps, for the reverse conversion to restore.
 
+#include <zel/metadata.h>
 #include <zel/types.h>
 
 #include <urs/image_repair.h>
@@ -23,7 +24,13 @@ unsigned long long CpuPluginId();
 // greens of a cell equal (so that a cell's mean green is either of them) unless distinctGreens.
 ur::ScopedImageBuf MakeMosaic(int width, int height, ur::ExBayerGrid grid, bool distinctGreens);
 
-// Grey: ranks of the image's occupied levels scaled to 8 bits, ZEL type 0.
+// The compacted buffer zel (top-down, its rows turned here) with the record md as a ZEL file of
+// the source, through the library's own image writer.
+unsigned int WriteRecordImage(const ur::SxImageBuf& source, ur::SxImageBuf& zel,
+                              const urs::zel::ZelMetadata& md, bool demosaiced,
+                              const QString& path);
+
+// Grey (1- or 2-byte samples): ranks of the image's occupied levels scaled to 8 bits, ZEL type 0.
 // extraPixels go into the record as they stand. Returns the first failing step's code.
 unsigned int WriteGreyZel(const ur::SxImageBuf& grey, int levelsCount, const QString& path,
                           const QVector<urs::InvalidPixel>& extraPixels = {});
