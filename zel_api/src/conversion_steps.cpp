@@ -1,10 +1,17 @@
 #include "conversion_steps.h"
 
-#include <zel/occupied_levels.h>
+#include "dng_raw.h"
 
+#include <zel/compaction.h>
+#include <zel/occupied_levels.h>
+#include <zel/zel_file.h>
+
+#include <QCoreApplication>
 #include <QDebug>
+#include <QFileInfo>
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 
 namespace urs::zel::detail {
@@ -17,10 +24,145 @@ unsigned short MaximumOf(int count) {
   return count > 0 ? static_cast<unsigned short>(count - 1) : 0;
 }
 
+QString Tr(const char* text) { return QCoreApplication::translate("ZelConversion", text); }
+
+// Logs "Cannot convert <file>: <reason>." and gives code.
+ur::Result Refuse(const QString& inputFile, const QString& reason,
+                  ur::Result code = rc::Unsupported) {
+  qWarning().noquote() << Tr("Cannot convert %1: %2.").arg(inputFile, reason);
+  return code;
+}
+
+QString LowerSuffix(const QString& path) { return QFileInfo(path).suffix().toLower(); }
+
+bool HasZelName(const QString& path) {
+  return QFileInfo(path).fileName().endsWith(QLatin1String(".zel.png"), Qt::CaseInsensitive);
+}
+
+// The tag is looked up in the file's metadata alone: the format manager's loaders keep none.
+bool CarriesZelRecord(const QString& path) {
+  ur::CxImage tags;
+  bool isZel = false;
+  return ur::Succeeded(tags.loadMetadata(path)) && ur::Succeeded(IsZelImage(tags, isZel)) &&
+         isZel;
+}
+
+QString ZelImageReason() {
+  return Tr("it is already a ZEL image; restore it with the reverse conversion (zelconv -r)");
+}
+
+QString ColourImageReason() {
+  return Tr("colour images are not supported; convert the raw mosaic (one channel) instead");
+}
+
+ur::Result CheckDngFile(const QString& inputFile) {
+  const DngRawFacts facts = InspectDngRaw(inputFile);
+  if (!facts.isDng)
+    return Refuse(inputFile, Tr("it is not a DNG file the converter can read"), rc::NotZelImage);
+  if (!facts.decodable)
+    return Refuse(inputFile, Tr("its raw data is stored in a form the DNG reader cannot decode "
+                                "(an unsupported compression or sample format)"));
+  if (!facts.complete)
+    return Refuse(inputFile, Tr("its raw image data is missing or cut short"), rc::Fail);
+  // A lossy file's samples are not the sensor's values, whatever its layout.
+  if (facts.lossy)
+    return Refuse(inputFile, Tr("lossy DNG files are not supported, as their samples are not "
+                                "the sensor's values"));
+  if (facts.linear)
+    return Refuse(inputFile, Tr("linear (demosaiced) DNG files are not supported; convert a DNG "
+                                "that holds the raw mosaic"));
+  return rc::Ok;
+}
+
 }  // namespace
 
 void LogTiming(const char* format, qint64 milliseconds) {
-  qDebug().noquote() << QString::fromLatin1(format).arg(milliseconds);
+  qDebug().noquote() << QString::fromLatin1(format).arg(
+                            QStringLiteral("%1 ms").arg(milliseconds));
+}
+
+ur::Result CheckZelOutputName(const QString& outputFile) {
+  if (LowerSuffix(outputFile) == QLatin1String("png")) return rc::Ok;
+  qWarning().noquote()
+      << Tr("The output file %1 must be a PNG image (.zel.png): ZEL images are PNG files.")
+             .arg(outputFile);
+  return rc::Unsupported;
+}
+
+ur::Result CheckInputFile(const QString& inputFile) {
+  if (!QFileInfo(inputFile).isFile()) return rc::Ok;
+  const QString suffix = LowerSuffix(inputFile);
+  if (suffix == QLatin1String("dng")) return CheckDngFile(inputFile);
+  if (suffix == QLatin1String("png")) {
+    if (HasZelName(inputFile) || CarriesZelRecord(inputFile))
+      return Refuse(inputFile, ZelImageReason());
+    return rc::Ok;
+  }
+  for (const char* accepted : {"tif", "tiff", "mat", "txt"})
+    if (suffix == QLatin1String(accepted)) return rc::Ok;
+  return Refuse(inputFile, Tr("files with the suffix \"%1\" are not an input format; the "
+                              "converter reads PNG, TIFF, DNG, MATLAB and text images")
+                               .arg(suffix));
+}
+
+// True when a four-channel image's alpha (its last channel, in 8- and 16-bit order alike) is
+// opaque everywhere: a colour palette is loaded that way, and it is colour, not transparency.
+bool AlphaIsOpaque(const ur::SxImageBuf& input) {
+  if (input.channels != 4 || input.planar) return false;
+  const int bytes = ur::BytesPerSample(input.dataType);
+  for (int y = 0; y < input.height; ++y) {
+    const unsigned char* row = ur::RowPtr(input, y);
+    for (int x = 0; x < input.width; ++x) {
+      if (bytes == 1 && row[4 * x + 3] != 0xFF) return false;
+      if (bytes == 2 && reinterpret_cast<const std::uint16_t*>(row)[4 * x + 3] != 0xFFFF)
+        return false;
+      if (bytes != 1 && bytes != 2) return false;
+    }
+  }
+  return true;
+}
+
+ur::Result CheckInputImage(const QString& inputFile, const ur::CxImage& image,
+                           const ur::SxImageBuf& input) {
+  bool isZel = false;
+  if (ur::Succeeded(IsZelImage(image, isZel)) && isZel)
+    return Refuse(inputFile, ZelImageReason());
+  switch (input.channels) {
+    case 1:
+      break;
+    case 3:
+      return Refuse(inputFile, ColourImageReason());
+    case 4:
+      if (AlphaIsOpaque(input))
+        return Refuse(inputFile, ColourImageReason());
+      [[fallthrough]];
+    case 2:
+      return Refuse(inputFile, Tr("images with an alpha channel are not supported"));
+    default:
+      return Refuse(inputFile, Tr("images of %1 channels are not supported").arg(input.channels));
+  }
+  const int bytes = ur::BytesPerSample(input.dataType);
+  if (bytes != 1 && bytes != 2)
+    return Refuse(inputFile, Tr("only 8- and 16-bit integer samples are supported"));
+  return rc::Ok;
+}
+
+void WarnDroppedEdges(const QString& inputFile, const ur::SxImageBuf& input,
+                      DemosaicAlgorithm algorithm) {
+  if (!IsMosaic(input.bayerGrid) || algorithm != Simple) return;
+  const bool oddWidth = input.width % 2 != 0;
+  const bool oddHeight = input.height % 2 != 0;
+  if (!oddWidth && !oddHeight) return;
+  const QString dropped = oddWidth && oddHeight ? Tr("last row and column")
+                          : oddWidth           ? Tr("last column")
+                                               : Tr("last row");
+  qWarning().noquote() << Tr("%1: Simple demosaicing takes whole 2x2 cells, so the %2 of the "
+                             "%3x%4 frame is dropped; the ZEL image is %5x%6.")
+                              .arg(inputFile, dropped)
+                              .arg(input.width)
+                              .arg(input.height)
+                              .arg(input.width / 2)
+                              .arg(input.height / 2);
 }
 
 ur::Result AllocWorkingBuffer(const ur::SxImageBuf& input, const QSize& region,
@@ -83,6 +225,28 @@ ur::Result AnalyseLevels(const ur::SxImageBuf& working, const ThresholdPairs& pa
   if (ur::Failed(r)) return r;
   for (int c = 0; c < 3; ++c) maxima[c] = MaximumOf(counts[c]);
   return rc::Ok;
+}
+
+ur::Result CompactBySampleWidth(unsigned long long pluginId, const ur::SxImageBuf& working,
+                                ur::SxImageBuf& zel, const ZelMetadata& record,
+                                const unsigned short maxima[3],
+                                ZelChannelNormalization normalization) {
+  const int bytes = ur::BytesPerSample(working.dataType);
+  ur::SxImageBuf samples = working;
+  samples.bitDepth = std::min(working.bitDepth, 8 * bytes);
+  switch (bytes) {
+    case 1:
+      // One-byte samples have at most 256 levels, so every maximum fits a byte.
+      return Convert8ToZel8(pluginId, samples, zel, record.mapping[0], record.mapping[1],
+                            record.mapping[2], static_cast<unsigned char>(maxima[0]),
+                            static_cast<unsigned char>(maxima[1]),
+                            static_cast<unsigned char>(maxima[2]), normalization);
+    case 2:
+      return Convert16ToZel8(pluginId, samples, zel, record.mapping[0], record.mapping[1],
+                             record.mapping[2], maxima[0], maxima[1], maxima[2], normalization);
+    default:
+      return rc::Unsupported;
+  }
 }
 
 void FillRecord(ZelMetadata& record, const unsigned short maxima[3],

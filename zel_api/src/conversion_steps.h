@@ -1,13 +1,15 @@
 #pragma once
-// The steps both single-file converters take between reading the input and writing the ZEL
-// image: sizing the working buffer, analysing its levels into the record, filling the record and
-// sizing the 8-bit buffer. Each step returns a code; the converters decide what to log and what
-// to return, since the full form reports every step and the short form reports nothing.
+// The steps both single-file converters take around reading the input and writing the ZEL
+// image: refusing what cannot be restored, sizing the working buffer, analysing its levels into
+// the record, compacting, filling the record and sizing the 8-bit buffer. Each step returns a
+// code; the converters decide what to log and what to return, since the full form reports every
+// failing step and the short form only its refusals.
 
 #include <zel/metadata.h>
 #include <zel/types.h>
 
 #include <ur/buffers.h>
+#include <ur/image.h>
 #include <ur/image_buf.h>
 #include <ur/result.h>
 
@@ -43,8 +45,31 @@ private:
   QElapsedTimer m_lap;
 };
 
-// Logs a step timing such as "Demosaic() took %1" at debug level.
+// Logs a step timing such as "Demosaic() took %1" at debug level, %1 being the milliseconds
+// with their unit ("Demosaic() took 104 ms").
 void LogTiming(const char* format, qint64 milliseconds);
+
+// The checks below refuse, before any output is made, what the forward conversion could not
+// restore. Each refusal is a warning naming the file and the reason.
+
+// Refuses an output that is not a PNG file: only a PNG keeps the ZEL record. rc::Unsupported.
+ur::Result CheckZelOutputName(const QString& outputFile);
+
+// Refuses, before the pixels are read, a ZEL image (by its name or its "ZEL_MD" tag), a suffix
+// no reader takes, and a DNG whose raw image is no lossless mosaic or cannot be decoded.
+// rc::Unsupported, or rc::NotZelImage for a ".dng" that holds no DNG. A missing file passes: the
+// reader reports it.
+ur::Result CheckInputFile(const QString& inputFile);
+
+// Refuses, after reading and before any analysis, an image the levels cannot describe: a ZEL
+// image, colour or alpha channels, samples that are not 1 or 2 bytes. rc::Unsupported.
+ur::Result CheckInputImage(const QString& inputFile, const ur::CxImage& image,
+                           const ur::SxImageBuf& input);
+
+// Simple demosaicing takes whole 2x2 cells: an odd last row or column of input is dropped, and
+// the log says so.
+void WarnDroppedEdges(const QString& inputFile, const ur::SxImageBuf& input,
+                      DemosaicAlgorithm algorithm);
 
 // Allocates the buffer that receives `region` of `input` (whose grid and bit depth are already
 // the conversion's): three channels, half the region's width and height for Simple, when the
@@ -78,6 +103,15 @@ QString LevelStepName(LevelStep step);
 // part's code is returned; table allocation counts as marking (rc::Fail).
 ur::Result AnalyseLevels(const ur::SxImageBuf& working, const ThresholdPairs& pairs,
                          ZelMetadata& record, unsigned short maxima[3], LevelStep& failed);
+
+// Compacts working (1- or 2-byte samples) into zel through the plug-in operation of its sample
+// width, with the record's mapping tables and maxima. A bit depth raised above the samples'
+// width (an 8-bit input converted as 16-bit data) is handed to the plug-in as that width.
+// The operation's code; rc::Unsupported for other sample widths.
+ur::Result CompactBySampleWidth(unsigned long long pluginId, const ur::SxImageBuf& working,
+                                ur::SxImageBuf& zel, const ZelMetadata& record,
+                                const unsigned short maxima[3],
+                                ZelChannelNormalization normalization);
 
 // Fills the rest of the record made by AnalyseLevels: version 2.0, zelType 0, the maxima as
 // normalisation (under Together the largest for all three channels), the pairs as 16-bit values

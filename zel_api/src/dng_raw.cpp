@@ -139,19 +139,49 @@ SxImageBuf DescribeOutput(LibRaw& raw, const DngRawIfd& ifd, const UnpackedRaw& 
   return out;
 }
 
-unsigned int ReadLocked(LibRaw& raw, const QString& path, ur::ScopedImageBuf& image) {
+// Opens the file's structure. rc::Ok only for a DNG.
+unsigned int OpenDng(LibRaw& raw, const QString& path) {
   if (!QFile(path).open(QIODevice::ReadOnly)) return ur::rc::Fail;
   const int opened = raw.open_file(QFile::encodeName(path).constData());
   if (opened != LIBRAW_SUCCESS) return OpenFailureCode(raw, opened);
   if (!raw.imgdata.idata.dng_version) return ur::rc::NotZelImage;
+  return ur::rc::Ok;
+}
 
+// Only unsigned integer samples of up to 16 bits are copied.
+bool HasIntegerSamples(LibRaw& raw) {
   const unsigned bitsPerSample = raw.get_internal_data_pointer()->unpacker_data.tiff_bps;
-  if (raw.is_floating_point() || bitsPerSample == 0 || bitsPerSample > 16)
-    return ur::rc::Unsupported;
+  return !raw.is_floating_point() && bitsPerSample > 0 && bitsPerSample <= 16;
+}
 
-  const DngRawIfd ifd =
-      InspectDngRawIfd(path, raw.imgdata.sizes.raw_width, raw.imgdata.sizes.raw_height);
-  if (ifd.found && !ifd.dataComplete) return ur::rc::Fail;
+DngRawIfd InspectIfdOf(LibRaw& raw, const QString& path) {
+  return InspectDngRawIfd(path, raw.imgdata.sizes.raw_width, raw.imgdata.sizes.raw_height);
+}
+
+// libtiff finding no directory to look at leaves the decoder to judge the data.
+bool DataComplete(const DngRawIfd& ifd) { return !ifd.found || ifd.dataComplete; }
+
+DngRawFacts InspectLocked(LibRaw& raw, const QString& path) {
+  DngRawFacts facts;
+  const unsigned int opened = OpenDng(raw, path);
+  // A DNG whose codec LibRaw lacks fails to open but has been recognised as a DNG.
+  facts.isDng = raw.imgdata.idata.dng_version != 0;
+  if (ur::Failed(opened)) return facts;
+  const unpacker_data_t& unpacker = raw.get_internal_data_pointer()->unpacker_data;
+  facts.decodable = HasIntegerSamples(raw);
+  facts.complete = DataComplete(InspectIfdOf(raw, path));
+  facts.lossy = unpacker.tiff_compress == kCompressionLossyJpeg;
+  facts.linear = unpacker.tiff_samples > 1;
+  return facts;
+}
+
+unsigned int ReadLocked(LibRaw& raw, const QString& path, ur::ScopedImageBuf& image) {
+  const unsigned int opened = OpenDng(raw, path);
+  if (ur::Failed(opened)) return opened;
+  if (!HasIntegerSamples(raw)) return ur::rc::Unsupported;
+
+  const DngRawIfd ifd = InspectIfdOf(raw, path);
+  if (!DataComplete(ifd)) return ur::rc::Fail;
 
   // The stored samples are wanted, before any LinearizationTable.
   for (int i = 0; i < 0x10000; ++i) raw.imgdata.color.curve[i] = static_cast<ushort>(i);
@@ -180,6 +210,16 @@ unsigned int ReadDngRaw(const QString& path, ur::ScopedImageBuf& image) {
   } catch (...) {
     // LibRaw reports through codes; what still escapes is an allocation failure.
     return ur::rc::Fail;
+  }
+}
+
+DngRawFacts InspectDngRaw(const QString& path) {
+  const std::lock_guard<std::mutex> lock(g_dngReadMutex);
+  try {
+    const auto raw = std::make_unique<LibRaw>();
+    return InspectLocked(*raw, path);
+  } catch (...) {
+    return {};
   }
 }
 

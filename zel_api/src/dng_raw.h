@@ -21,4 +21,17 @@ namespace urs::zel {
 // image is unchanged on failure. Reads never overlap.
 unsigned int ReadDngRaw(const QString& path, ur::ScopedImageBuf& image);
 
+// What the structure of a file says about its stored raw image, before any sample is decoded.
+struct DngRawFacts {
+  bool isDng = false;      // a DNG structure (a camera's own raw format is not)
+  bool decodable = false;  // its compression has a decoder
+  bool complete = false;   // the raw image's strips or tiles lie inside the file
+  bool lossy = false;      // lossy JPEG tiles: the samples are not the sensor's values
+  bool linear = false;     // several samples per pixel: demosaiced (LinearRaw), no mosaic
+};
+
+// Inspects the DNG at path without decoding it. All false for a file that cannot be opened.
+// Reads never overlap.
+DngRawFacts InspectDngRaw(const QString& path);
+
 }  // namespace urs::zel

@@ -4,7 +4,6 @@
 
 #include "conversion_steps.h"
 
-#include <zel/compaction.h>
 #include <zel/input_reading.h>
 #include <zel/thresholding.h>
 #include <zel/zel_file.h>
@@ -30,8 +29,8 @@ ur::Result StepFailed(const QString& step, ur::Result code) {
   return rc::Fail;
 }
 
-// Steps 1 and 2: the input and its pixels, with the file's grid or, when it has none, the
-// caller's.
+// The input and its pixels, with the file's grid or, when it has none, the caller's. An input
+// that cannot be restored is refused before anything else is done with it.
 ur::Result ReadInput(const QString& path, ExBayerGrid bayerGrid, ur::CxImage& image,
                      SxImageBuf& input) {
   ExBayerGrid fileGrid = ur::eBayerNone;
@@ -39,11 +38,13 @@ ur::Result ReadInput(const QString& path, ExBayerGrid bayerGrid, ur::CxImage& im
   if (ur::Failed(r)) return StepFailed(QStringLiteral("ReadRawImage()"), r);
   r = image.getImageBuf(input);
   if (ur::Failed(r)) return StepFailed(QStringLiteral("CxImage::getImageBuf()"), r);
+  r = detail::CheckInputImage(path, image, input);
+  if (ur::Failed(r)) return r;
   input.bayerGrid = fileGrid != ur::eBayerNone ? fileGrid : bayerGrid;
   return rc::Ok;
 }
 
-// Steps 3 and 4, reported without a message: the input may be raised to bitDepth but not
+// Reported without a message: the input may be raised to bitDepth but not
 // reduced, and the region must have even sides and lie wholly inside the image.
 ur::Result CheckDepthAndRegion(SxImageBuf& input, int bitDepth, const QRect& roi) {
   // Deeper levels than 2-byte samples hold cannot be tabled (2^bitDepth entries per channel).
@@ -63,7 +64,7 @@ ur::Result CheckDepthAndRegion(SxImageBuf& input, int bitDepth, const QRect& roi
   return rc::Ok;
 }
 
-// Steps 5 and 6: the region demosaiced (a mosaic) or copied (no grid) into a buffer of its own.
+// The region demosaiced (a mosaic) or copied (no grid) into a buffer of its own.
 ur::Result MakeWorkingBuffer(const SxImageBuf& input, const QRect& roi,
                              DemosaicAlgorithm algorithm, ur::ScopedImageBuf& working) {
   ur::Result r = detail::AllocWorkingBuffer(input, roi.size(), algorithm, working);
@@ -77,7 +78,7 @@ ur::Result MakeWorkingBuffer(const SxImageBuf& input, const QRect& roi,
   return rc::Ok;
 }
 
-// Step 10: over- and under-exposed samples replaced in place, neighbours drawn from a mirrored
+// Over- and under-exposed samples replaced in place, neighbours drawn from a mirrored
 // copy framed by the search window.
 ur::Result ReplaceExposedSamples(SxImageBuf& working, const ThresholdPairs& pairs,
                                  QVector<InvalidPixel>& invalidPixels) {
@@ -95,19 +96,18 @@ ur::Result ReplaceExposedSamples(SxImageBuf& working, const ThresholdPairs& pair
   return rc::Ok;
 }
 
-// Steps 11 and 12: the 8-bit samples, always through the 16-bit-to-8-bit operation.
+// The 8-bit samples, through the operation of the working buffer's sample width.
 ur::Result CompactToZel8(unsigned long long pluginId, const SxImageBuf& working,
                          const ZelMetadata& record, const unsigned short maxima[3],
                          ZelChannelNormalization normalization, ur::ScopedImageBuf& zel) {
   ur::Result r = detail::AllocZelBuffer(working, zel);
   if (ur::Failed(r)) return StepFailed(QStringLiteral("ur::AllocBuffer()"), r);
-  r = Convert16ToZel8(pluginId, working, zel.get(), record.mapping[0], record.mapping[1],
-                      record.mapping[2], maxima[0], maxima[1], maxima[2], normalization);
+  r = detail::CompactBySampleWidth(pluginId, working, zel.get(), record, maxima, normalization);
   if (ur::Failed(r)) return StepFailed(QStringLiteral("zel::ConvertToZel8()"), r);
   return rc::Ok;
 }
 
-// Steps 14 and 15: the output image and its file, which is written only here.
+// The output image and its file, which is written only here.
 ur::Result SaveZelFile(const ur::CxImage& image, const QRect& roi, SxImageBuf& zel,
                        const ZelMetadata& record, int bitDepth, bool demosaiced,
                        const QString& outputFile) {
@@ -126,10 +126,14 @@ unsigned int ConvertFileToZel(unsigned long long pluginId, const QString& inputF
                               bool useThreshold, int low0, int high0, int low1, int high1,
                               int low2, int high2, ExBayerGrid bayerGrid,
                               DemosaicAlgorithm algorithm, ZelChannelNormalization normalization) {
+  ur::Result r = detail::CheckZelOutputName(outputFile);
+  if (ur::Failed(r)) return r;
+  r = detail::CheckInputFile(inputFile);
+  if (ur::Failed(r)) return r;
   detail::StepClock clock;
   ur::CxImage image;
   SxImageBuf input;
-  ur::Result r = ReadInput(inputFile, bayerGrid, image, input);
+  r = ReadInput(inputFile, bayerGrid, image, input);
   if (ur::Failed(r)) return r;
   LogTiming("ReadRawImage() took %1", clock.lap());
 

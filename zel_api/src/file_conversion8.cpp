@@ -1,10 +1,10 @@
 // The short single-file conversion of the console converter: the whole image, its bit depth
-// detected from the samples, the first plug-in, no thresholds. Logs nothing of its own.
+// detected from the samples, the first plug-in, no thresholds. Logs its refusals and timings
+// only; a failing step returns its code without a message.
 #include <zel/file_conversion.h>
 
 #include "conversion_steps.h"
 
-#include <zel/compaction.h>
 #include <zel/input_reading.h>
 #include <zel/plugin.h>
 #include <zel/zel_file.h>
@@ -20,59 +20,43 @@ namespace urs::zel {
 namespace {
 
 namespace rc = ur::rc;
+using detail::LogTiming;
 
-// Step 2: the first loaded plug-in's id, 0 when none is loaded.
+// The first loaded plug-in's id, 0 when none is loaded.
 unsigned long long FirstPluginId() {
   QVector<ZelPluginInfo> plugins;
   if (ur::Failed(GetPlugins(plugins)) || plugins.isEmpty()) return 0;
   return plugins.first().id;
 }
 
-// Steps 3 and 4: the input's pixels with the grid after reading and the bit depth its samples
-// need.
+// The input's pixels with the grid after reading and the bit depth its samples
+// need; an input that cannot be restored is refused before its levels are looked at.
 ur::Result ReadInput(const QString& path, ExBayerGrid& grid, ur::CxImage& image,
                      SxImageBuf& input) {
-  const ur::Result r = ReadInputImage(path, image, grid);
+  ur::Result r = ReadInputImage(path, image, grid);
   if (ur::Failed(r)) return r;
   if (ur::Failed(image.getImageBuf(input))) return rc::Fail;
   input.bayerGrid = grid;
+  // Only 1- and 2-byte samples pass: deeper ones would size the level tables (2^bitDepth
+  // entries) beyond what any table holds.
+  r = detail::CheckInputImage(path, image, input);
+  if (ur::Failed(r)) return r;
   // Capped by the sample size only: a declared depth below the data (a DNG white level under
   // its samples) must not cut levels off the tables.
   if (ur::Failed(ur::DetectColorBitDepth(input, 8 * ur::BytesPerSample(input.dataType))))
     return rc::Fail;
-  // Only 1- and 2-byte samples can be compacted; refusing deeper ones here keeps the level
-  // tables (2^bitDepth entries) from being sized for them.
-  const int bytes = ur::BytesPerSample(input.dataType);
-  if (bytes != 1 && bytes != 2) return rc::Unsupported;
   return rc::Ok;
 }
 
-// Step 5 for a mosaic: the whole image demosaiced into a buffer of its own.
-ur::Result DemosaicWhole(const SxImageBuf& input, DemosaicAlgorithm algorithm,
-                         ur::ScopedImageBuf& demosaiced) {
+// A mosaic: the whole image demosaiced into a buffer of its own.
+ur::Result DemosaicWhole(const QString& path, const SxImageBuf& input,
+                         DemosaicAlgorithm algorithm, ur::ScopedImageBuf& demosaiced) {
   const QRect whole(0, 0, input.width, input.height);
   if (ur::Failed(detail::AllocWorkingBuffer(input, whole.size(), algorithm, demosaiced)))
     return rc::Fail;
   if (ur::Failed(Demosaic(input, whole, demosaiced.get(), algorithm))) return rc::Fail;
+  detail::WarnDroppedEdges(path, input, algorithm);
   return rc::Ok;
-}
-
-// Step 11: the operation that matches the sample width, maxima and Separated normalisation.
-ur::Result Compact(unsigned long long pluginId, const SxImageBuf& working, SxImageBuf& zel,
-                   const ZelMetadata& record, const unsigned short maxima[3]) {
-  switch (ur::BytesPerSample(working.dataType)) {
-    case 1:
-      // One-byte samples have at most 256 levels, so every maximum fits a byte.
-      return Convert8ToZel8(pluginId, working, zel, record.mapping[0], record.mapping[1],
-                            record.mapping[2], static_cast<unsigned char>(maxima[0]),
-                            static_cast<unsigned char>(maxima[1]),
-                            static_cast<unsigned char>(maxima[2]), Separated);
-    case 2:
-      return Convert16ToZel8(pluginId, working, zel, record.mapping[0], record.mapping[1],
-                             record.mapping[2], maxima[0], maxima[1], maxima[2], Separated);
-    default:
-      return rc::Unsupported;
-  }
 }
 
 }  // namespace
@@ -81,18 +65,27 @@ unsigned int ConvertFileToZel8(const QString& inputFile, const QString& outputFi
                                ExBayerGrid bayerGrid, DemosaicAlgorithm algorithm) {
   if (!QFileInfo::exists(inputFile)) return rc::InvalidArg(1);
   if (outputFile.isEmpty()) return rc::InvalidArg(2);
+  ur::Result r = detail::CheckZelOutputName(outputFile);
+  if (ur::Failed(r)) return r;
+  r = detail::CheckInputFile(inputFile);
+  if (ur::Failed(r)) return r;
   const unsigned long long pluginId = FirstPluginId();
   if (pluginId == 0) return rc::Fail;
 
+  detail::StepClock clock;
   ur::CxImage image;
   ExBayerGrid grid = bayerGrid;
   SxImageBuf input;
-  ur::Result r = ReadInput(inputFile, grid, image, input);
+  r = ReadInput(inputFile, grid, image, input);
   if (ur::Failed(r)) return r;
+  LogTiming("ReadInputImage() took %1", clock.lap());
   // Without a grid the input's own pixels are analysed and compacted.
   const bool mosaic = detail::IsMosaic(grid);
   ur::ScopedImageBuf demosaiced;
-  if (mosaic && ur::Failed(DemosaicWhole(input, algorithm, demosaiced))) return rc::Fail;
+  if (mosaic) {
+    if (ur::Failed(DemosaicWhole(inputFile, input, algorithm, demosaiced))) return rc::Fail;
+    LogTiming("Demosaic() took %1", clock.lap());
+  }
   const SxImageBuf& working = mosaic ? demosaiced.get() : input;
 
   ZelMetadata record;  // owns the occupancy arrays and mapping tables
@@ -103,8 +96,9 @@ unsigned int ConvertFileToZel8(const QString& inputFile, const QString& outputFi
 
   ur::ScopedImageBuf zel;
   if (ur::Failed(detail::AllocZelBuffer(working, zel))) return rc::Fail;
-  r = Compact(pluginId, working, zel.get(), record, maxima);
+  r = detail::CompactBySampleWidth(pluginId, working, zel.get(), record, maxima, Separated);
   if (ur::Failed(r)) return r;
+  LogTiming("ConvertToZel8() took %1", clock.lap());
 
   detail::FillRecord(record, maxima, Separated, detail::ThresholdPairs{}, grid, algorithm, {});
   ur::CxImage output;
@@ -113,7 +107,10 @@ unsigned int ConvertFileToZel8(const QString& inputFile, const QString& outputFi
                                         mosaic)))
     return rc::Fail;
   r = WriteZelImage(output, outputFile, nullptr);
-  return ur::Failed(r) ? rc::Fail : r;
+  if (ur::Failed(r)) return rc::Fail;
+  LogTiming("WriteImage() took %1", clock.lap());
+  LogTiming("Total time %1", clock.total());
+  return r;
 }
 
 }  // namespace urs::zel

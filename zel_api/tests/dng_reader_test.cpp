@@ -126,6 +126,12 @@ TEST(DngReader, ReadsEverySampleWithItsSizeBitDepthAndGrid) {
     ur::ScopedImageBuf raw;
     ASSERT_EQ(ReadDngRaw(path, raw), rc::Ok);
     EXPECT_EQ(raw->bitDepth, c.bitDepth);
+
+    // The converters refuse by these facts before reading: a readable mosaic must pass.
+    const DngRawFacts facts = InspectDngRaw(path);
+    EXPECT_TRUE(facts.isDng && facts.decodable && facts.complete);
+    EXPECT_EQ(facts.linear, c.channels == 3);
+    EXPECT_EQ(facts.lossy, QFileInfo(path).fileName().contains(QLatin1String("lossy")));
   }
 }
 

@@ -24,7 +24,6 @@ struct AlgorithmWord {
   DemosaicAlgorithm algorithm;
 };
 
-// "ahd" is listed in the help but has no implementation, so it is refused like any other word.
 constexpr AlgorithmWord kAlgorithmWords[] = {
     {"sd", Simple},
     {"id", Averaging},
@@ -36,24 +35,38 @@ QString Text(const char* text) { return QString::fromLatin1(text); }
 
 ConvertorOptions::ConvertorOptions()
     : input(QStringList{Text("i")}, Text("[required] The input file name."), Text("InputFile")),
-      output(QStringList{Text("o")}, Text("[required] The output file name."), Text("OutputFile")),
+      output(QStringList{Text("o")},
+             Text("[required] The output file name. A ZEL image is a PNG file (.zel.png); with -r "
+                  "it is the restored image."),
+             Text("OutputFile")),
       bayerGrid(QStringList{Text("b")},
                 Text("[optional] Bayer's grid type: [none, bggr, rggb, gbrg, grbg], default: none"),
                 Text("ExBayerGrid"), Text("none")),
       algorithm(QStringList{Text("a")},
-                Text("[optional] Demosaicing algorithm: [sd, id, ahd], default: sd. \n"
-                     "sd - Simple demosaicing, the output image has half resolution of the input "
-                     "image. It is very fast.\n"
-                     "id - Classical demosaicing with interpolation which keeps the image "
-                     "resolution.\n"),
+                Text("[optional] Demosaicing algorithm: [sd, id], default: sd.\n"
+                     "sd - Simple demosaicing: one pixel per 2x2 cell, so the output image has "
+                     "half the width and height of the input. It is very fast, but it averages "
+                     "the two greens of a cell, so the mosaic does not come back exactly.\n"
+                     "id - Demosaicing with interpolation, which keeps the image resolution and "
+                     "every site's own value: the mosaic comes back exactly when each colour "
+                     "channel, interpolated values included, holds at most 256 levels (always so "
+                     "for 8-bit mosaics).\n"),
                 Text("Algorithm"), Text("sd")),
       reverse(QStringList{Text("r"), Text("reverse")},
               Text("[optional] Restores the raw image of the ZEL image given with -i into the "
                    "output file, whose suffix chooses its format (for example .tif or .png). "
-                   "-b and -a are ignored.")) {}
+                   "-b and -a are ignored.")),
+      verbose(QStringList{Text("verbose")},
+              Text("[optional] Also shows the plug-ins loaded and the time each step took.")) {}
 
 void SetUpParser(QCommandLineParser& parser, const ConvertorOptions& options) {
-  parser.setApplicationDescription(Text("ZEL Convertor"));
+  parser.setApplicationDescription(
+      Text("ZEL Convertor\n\n"
+           "What -r gives back exactly: a grey input (-b none) with at most 256 levels; with more "
+           "levels each sample comes back as a nearby level the image holds. A mosaic converted "
+           "with -a id keeps every site's value when each colour channel, interpolated values "
+           "included, holds at most 256 levels; -a sd averages the greens and halves the size, so "
+           "it is not exact."));
   parser.addHelpOption();
   parser.addVersionOption();
   parser.addOption(options.input);
@@ -61,6 +74,7 @@ void SetUpParser(QCommandLineParser& parser, const ConvertorOptions& options) {
   parser.addOption(options.bayerGrid);
   parser.addOption(options.algorithm);
   parser.addOption(options.reverse);
+  parser.addOption(options.verbose);
 }
 
 namespace {

@@ -19,6 +19,7 @@ struct ConvertorOptions {
   QCommandLineOption bayerGrid;  // -b: the grid of a mosaic input
   QCommandLineOption algorithm;  // -a: how a mosaic is demosaiced
   QCommandLineOption reverse;    // -r: restore the raw image of a ZEL image instead
+  QCommandLineOption verbose;    // --verbose: also the plug-ins loaded and the step timings
 };
 
 // Gives parser its description, the help and version options and the converter's options, in

@@ -1,6 +1,7 @@
 #include "zel_convertor_app.h"
 
 #include "command_line.h"
+#include "message_filter.h"
 
 #include <zel/file_conversion.h>
 #include <zel/plugin.h>
@@ -31,13 +32,11 @@ QString PluginDirectory() {
 
 void ReportNoPlugin() { qCritical().noquote() << QStringLiteral("No ZEL plugin is available."); }
 
-void ReportOutcome(unsigned int result) {
-  qDebug().noquote() << (ur::Failed(result) ? QStringLiteral("Failed") : QStringLiteral("Success"));
-}
+void ReportOutcome(unsigned int result) { PrintOutcome(ur::Failed(result) ? "Failed" : "Success"); }
 
 // A command line that names no valid conversion.
 int FailWithHelp(const QCommandLineParser& parser) {
-  qDebug().noquote() << QStringLiteral("Failed");
+  PrintOutcome("Failed");
   std::fputs(qUtf8Printable(parser.helpText()), stdout);
   std::fflush(stdout);
   return -1;
@@ -59,6 +58,7 @@ unsigned int ConvertBack(const QString& input, const QString& output) {
 }  // namespace
 
 ZelConvertorApp::ZelConvertorApp(int& argc, char** argv) : QCoreApplication(argc, argv) {
+  InstallMessageFilter();
   setApplicationName(QStringLiteral("ZEL Convertor"));
   setOrganizationName(QStringLiteral("ZEL Project"));
   setOrganizationDomain(QStringLiteral("zel.example.org"));
@@ -74,6 +74,7 @@ int ZelConvertorApp::run(const QStringList& arguments) {
   const ConvertorOptions options;
   SetUpParser(parser, options);
   parser.process(arguments);
+  SetVerboseMessages(parser.isSet(options.verbose));
 
   if (arguments.size() < 2 || !parser.isSet(options.input)) return FailWithHelp(parser);
   const QString input = parser.value(options.input);

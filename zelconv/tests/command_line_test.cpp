@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "zelconv_test_support.h"
@@ -46,6 +47,7 @@ TEST_F(ZelconvCommandLine, WithoutArgumentsReportsFailureAndShowsHelp) {
   EXPECT_TRUE(run.out.contains(QStringLiteral("ZEL Convertor")));
 }
 
+// The help offers only algorithms that exist and says which choices restore exactly.
 TEST_F(ZelconvCommandLine, HelpListsEveryOption) {
   const ZelconvRun run = RunZelconv({QStringLiteral("--help")});
   ASSERT_TRUE(run.finished);
@@ -58,11 +60,31 @@ TEST_F(ZelconvCommandLine, HelpListsEveryOption) {
         "-o <OutputFile> [required] The output file name.",
         "-b <ExBayerGrid> [optional] Bayer's grid type: [none, bggr, rggb, gbrg, grbg], default: "
         "none",
-        "-a <Algorithm> [optional] Demosaicing algorithm: [sd, id, ahd], default: sd. sd - Simple "
-        "demosaicing, the output image has half resolution of the input image. It is very fast. "
-        "id - Classical demosaicing with interpolation which keeps the image resolution.",
-        "-r, --reverse", "-v, --version", "-h, --help"})
+        "-a <Algorithm> [optional] Demosaicing algorithm: [sd, id], default: sd.",
+        "a grey input (-b none) with at most 256 levels",
+        "so the mosaic does not come back exactly",
+        "-r, --reverse", "--verbose", "-v, --version", "-h, --help"})
     EXPECT_TRUE(help.contains(QLatin1String(text))) << text << "\n" << run.out.toStdString();
+  EXPECT_FALSE(help.contains(QLatin1String("ahd")));
+}
+
+// Without --verbose a good conversion says "Success" and nothing else; with it, the plug-ins
+// loaded and the step timings with their unit appear as well.
+TEST_F(ZelconvCommandLine, QuietUnlessVerbose) {
+  const QStringList io{QStringLiteral("-i"), input(), QStringLiteral("-o"), output()};
+  const ZelconvRun quiet = RunZelconv(io);
+  ASSERT_TRUE(quiet.finished);
+  EXPECT_EQ(quiet.err, QStringLiteral("Success\n"));
+  EXPECT_TRUE(quiet.out.isEmpty());
+
+  const ZelconvRun verbose = RunZelconv(io + QStringList{QStringLiteral("--verbose")});
+  ASSERT_TRUE(verbose.finished);
+  EXPECT_TRUE(verbose.saidLine(QStringLiteral("Success"))) << verbose.err.toStdString();
+  EXPECT_TRUE(verbose.saidLine(QStringLiteral("Plugin ZEL CPU loaded.")));
+  const QRegularExpression timing(QStringLiteral("^ReadInputImage\\(\\) took \\d+ ms$"),
+                                  QRegularExpression::MultilineOption);
+  EXPECT_TRUE(timing.match(verbose.err).hasMatch()) << verbose.err.toStdString();
+  EXPECT_TRUE(verbose.err.contains(QRegularExpression(QStringLiteral("Total time \\d+ ms"))));
 }
 
 TEST_F(ZelconvCommandLine, VersionNamesTheProgram) {

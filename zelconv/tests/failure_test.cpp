@@ -3,9 +3,11 @@
 #include <ur/image.h>
 #include <zel_testing/image_builder.h>
 #include <zel_testing/printers.h>
+#include <zel_testing/test_data.h>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <unistd.h>
@@ -115,6 +117,50 @@ TEST_F(ZelconvFailures, OutputsThatCannotBeWrittenLeaveNoTrace) {
   EXPECT_EQ(FileBytes(path("plain.txt")), kKeep);
   EXPECT_EQ(FileBytes(path("out.xyz")), kKeep);
   EXPECT_TRUE(QDir(path("taken.zel.png")).isEmpty());
+}
+
+// A ZEL image is a PNG: any other output would lose the record, so it is refused up front.
+TEST_F(ZelconvFailures, OutputThatIsNoPngIsRefusedWithAMessage) {
+  for (const char* name : {"a.zel.jpg", "a.tif"}) {
+    expectFailureWithoutTrace(
+        {QStringLiteral("-i"), path("frame.png"), QStringLiteral("-o"), path(name)});
+    const ZelconvRun run =
+        RunZelconv({QStringLiteral("-i"), path("frame.png"), QStringLiteral("-o"), path(name)});
+    EXPECT_TRUE(run.err.contains(QStringLiteral("The output file %1 must be a PNG image")
+                                     .arg(path(name))))
+        << run.err.toStdString();
+  }
+}
+
+// Inputs whose values could not come back are refused with their reason, before any output.
+TEST_F(ZelconvFailures, InputsThatCannotBeRestoredAreRefusedWithTheirReason) {
+  std::vector<std::uint16_t> rgb(9 * 7 * 3);
+  for (std::size_t i = 0; i < rgb.size(); ++i) rgb[i] = std::uint16_t(300 * (i % 5));
+  ASSERT_TRUE(zel::testing::WriteImage(
+      path("colour.tif"), zel::testing::MakeImage<std::uint16_t>({9, 7, 3}, rgb).get()));
+  const ZelconvRun made = RunZelconv(
+      {QStringLiteral("-i"), path("frame.png"), QStringLiteral("-o"), path("frame.zel.png")});
+  ASSERT_TRUE(made.saidLine(QStringLiteral("Success"))) << made.err.toStdString();
+  const QString linear = zel::testing::TestDataPath(
+      QStringLiteral("external/dng/canon_sd1200is_linearraw_ljpeg8.dng"));
+  const struct {
+    QString input;
+    const char* reason;
+  } cases[] = {
+      {path("colour.tif"), "colour images are not supported"},
+      {path("frame.zel.png"), "already a ZEL image"},
+      {linear, "linear (demosaiced) DNG files are not supported"},
+  };
+  for (const auto& c : cases) {
+    if (!QFileInfo::exists(c.input)) continue;  // the shared samples are optional
+    expectFailureWithoutTrace(
+        {QStringLiteral("-i"), c.input, QStringLiteral("-o"), path("out.zel.png")});
+    const ZelconvRun run =
+        RunZelconv({QStringLiteral("-i"), c.input, QStringLiteral("-o"), path("out.zel.png")});
+    EXPECT_TRUE(run.err.contains(QStringLiteral("Cannot convert %1: ").arg(c.input)) &&
+                run.err.contains(QLatin1String(c.reason)))
+        << run.err.toStdString();
+  }
 }
 
 // Writing over the input would destroy the frame before anything could be restored from it.

@@ -61,11 +61,6 @@ QByteArray FileBytes(const QString& path) {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool WriteBytes(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 std::vector<int> SpreadLevels(int n, int top) {
   std::vector<int> levels(std::size_t(n), 0);
   for (int i = 1; i < n; ++i) levels[std::size_t(i)] = int(std::lround(double(i) * top / (n - 1)));

@@ -4,6 +4,8 @@
 #include <ur/buffers.h>
 #include <ur/image_buf.h>
 
+#include <zel_testing/png_maker.h>  // EncodePng, WriteBytes
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -37,9 +39,6 @@ ur::ScopedImageBuf ReadImage(const QString& path);
 
 // The whole content of a file; empty when it cannot be read.
 QByteArray FileBytes(const QString& path);
-
-// Writes bytes to a file; false when it cannot.
-bool WriteBytes(const QString& path, const QByteArray& bytes);
 
 // n distinct levels spread evenly over 0..top, the lowest 0 and the highest top.
 std::vector<int> SpreadLevels(int n, int top);

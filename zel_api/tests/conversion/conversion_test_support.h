@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QImage>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QVector>
 
@@ -104,6 +105,20 @@ public:
     for (const auto& line : lines())
       if (line.first == type && line.second.startsWith(start)) return true;
     return false;
+  }
+  // A line of type that holds every one of parts.
+  bool hasLineWith(QtMsgType type, const QStringList& parts) const {
+    for (const auto& line : lines()) {
+      bool all = line.first == type;
+      for (const QString& part : parts) all = all && line.second.contains(part);
+      if (all) return true;
+    }
+    return false;
+  }
+  QString all() const {
+    QString text;
+    for (const auto& line : lines()) text += line.second + QLatin1Char('\n');
+    return text;
   }
 
 private:

@@ -3,6 +3,8 @@
 #include "conversion_test_support.h"
 
 #include <zel/file_conversion.h>
+#include <zel/input_reading.h>
+#include <zel/reverse_conversion.h>
 #include <zel/zel_file.h>
 
 #include <zel_testing/test_data.h>
@@ -170,6 +172,61 @@ TEST_F(FileConversion, DngBitDepthComesFromTheWhiteLevelAndItsSamples) {
   ASSERT_EQ(ReadZelImage(out, image, record), rc::Ok);
   EXPECT_EQ(record.levelsCount, 2048);
   EXPECT_TRUE(record.occupied[0][1053] || record.occupied[1][1053] || record.occupied[2][1053]);
+}
+
+// The value of sample (x, y) of a one-channel image of 8- or 16-bit samples.
+int ValueAt(const ur::SxImageBuf& image, int x, int y) {
+  return image.dataType == ur::eImageDataUInt8 ? SampleAt<std::uint8_t>(image, x, y)
+                                               : SampleAt<std::uint16_t>(image, x, y);
+}
+
+// 8-bit samples go through the plug-in's 1-byte operation, also when the tables are sized for
+// 16-bit data, and every sample comes back: no channel of 8-bit data holds more than 256 levels.
+TEST_F(FileConversion, EightBitInputsConvertAndRestoreExactly) {
+  const std::uint8_t levels[4] = {0, 9, 130, 255};
+  ur::ScopedImageBuf grey = MakeGreyFrame(10, 6, levels);
+  const QString dng = zel::testing::TestDataPath(QStringLiteral("derived/dng/d550_bggr_8bit.dng"));
+  ZEL_REQUIRE_TESTDATA(dng);
+  const struct {
+    QString input;
+    int bitDepth;
+    DemosaicAlgorithm algorithm;
+  } cases[] = {
+      {saveInput(QStringLiteral("grey8.png"), grey.get()), 8, Simple},
+      {saveInput(QStringLiteral("grey8.tif"), grey.get()), 16, Simple},
+      {dng, 8, Averaging},  // grid BGGR from the file; interpolation keeps every site's value
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input.toStdString());
+    ur::CxImage source;
+    ur::ExBayerGrid grid = ur::eBayerNone;
+    ASSERT_EQ(ReadRawImage(c.input, source, grid), rc::Ok);
+    ur::SxImageBuf raw;
+    ASSERT_EQ(source.getImageBuf(raw), rc::Ok);
+    ASSERT_EQ(raw.dataType, ur::eImageDataUInt8);
+
+    const QString zel = path(QStringLiteral("eight.zel.png"));
+    const QString back = path(QStringLiteral("eight.dezel.tif"));
+    ASSERT_EQ(Convert(c.input, zel, c.bitDepth, QRect(0, 0, raw.width, raw.height),
+                      ur::eBayerNone, c.algorithm),
+              rc::Ok);
+    ASSERT_EQ(ConvertZelFileToRAW(zel::testing::CpuPlugin(), zel, back, nullptr), rc::Ok);
+    ur::SxImageBuf restored;
+    ASSERT_TRUE(ur::CxImageFormatManager::instance()->loadImageFromFile(back, restored, nullptr));
+    const ur::ScopedImageBuf owned(restored);
+    ASSERT_EQ(restored.channels, 1);
+    ASSERT_EQ(QSize(restored.width, restored.height), QSize(raw.width, raw.height));
+    int wrong = 0;
+    for (int y = 0; y < raw.height && wrong < 5; ++y)
+      for (int x = 0; x < raw.width && wrong < 5; ++x)
+        if (ValueAt(restored, x, y) != ValueAt(raw, x, y)) {
+          ++wrong;
+          ADD_FAILURE() << x << "," << y << ": " << ValueAt(raw, x, y) << " came back as "
+                        << ValueAt(restored, x, y);
+        }
+    QFile::remove(zel);
+    QFile::remove(back);
+  }
 }
 
 }  // namespace
