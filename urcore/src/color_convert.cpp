@@ -1,12 +1,15 @@
 #include <ur/color_convert.h>
 
 #include <ur/bayer.h>
+#include <ur/bit_depth.h>
 #include <ur/raw_planar.h>
 
 #include "convert_layout.h"
 #include "sample_dispatch.h"
 
+#include <QDebug>
 #include <QRect>
+#include <QString>
 
 #include <algorithm>
 #include <cmath>
@@ -201,16 +204,55 @@ ChannelRanges MinMaxRanges(const SxImageBuf& src, double top, const double* minV
   return r;
 }
 
+// True when every sample is a whole number within 0..top (NaN and infinities are not).
+bool AllWholeWithin(const SxImageBuf& src, double top) {
+  for (int c = 0; c < src.channels; ++c) {
+    const ChannelWalk w = WalkLogical(src, c);
+    const std::size_t rowSamples = std::size_t(src.width) * w.step;
+    for (int y = 0; y < src.height; ++y) {
+      const double* row = w.row<const double>(y);
+      for (std::size_t i = 0; i < rowSamples; i += w.step) {
+        const double v = row[i];
+        if (!(v >= 0.0 && v <= top) || v != std::floor(v)) return false;
+      }
+    }
+  }
+  return true;
+}
+
+// Says which range the stretch of eNormalizeKeepIntegers maps, since it changes the values.
+void WarnRescaled(const SxImageBuf& src, double top, const double* minValue,
+                  const double* maxValue, bool perChannel) {
+  const int groups = perChannel ? src.channels : 1;
+  for (int g = 0; g < groups; ++g) {
+    const std::pair<double, double> range =
+        perChannel ? FiniteRange<double>(src, g, g + 1) : FiniteRange<double>(src, 0, src.channels);
+    const double lo = minValue ? *minValue : range.first;
+    const double hi = maxValue ? *maxValue : range.second;
+    const QString channel = perChannel ? QStringLiteral(" of channel %1").arg(g) : QString();
+    qWarning().noquote() << QStringLiteral("Sample values%1 rescaled from [%2, %3] to 0..%4")
+                                .arg(channel)
+                                .arg(lo, 0, 'g', 10)
+                                .arg(hi, 0, 'g', 10)
+                                .arg(top, 0, 'f', 0);
+  }
+}
+
 template <typename U>
 void DoubleToUImpl(const SxImageBuf& src, SxImageBuf& dst, int normalization,
                    const double* minValue, const double* maxValue, bool perChannel) {
   const double top = std::ldexp(1.0, dst.bitDepth) - 1.0;
-  if (normalization == eNormalizeClamp) {
+  const bool keep = normalization == eNormalizeKeepIntegers && AllWholeWithin(src, top);
+  if (normalization == eNormalizeClamp || keep) {
     detail::MapChannels<double, U>(src, dst, [top](int) {
       return [top](double v) { return RoundToRange<U>(v, top); };
     });
+    // The values are the samples: their largest one tells how many bits they use.
+    if (keep) DetectColorBitDepth(dst);
     return;
   }
+  if (normalization == eNormalizeKeepIntegers)
+    WarnRescaled(src, top, minValue, maxValue, perChannel);
   const ChannelRanges ranges = MinMaxRanges(src, top, minValue, maxValue, perChannel);
   detail::MapChannels<double, U>(src, dst, [&ranges, top](int c) {
     const double lo = ranges.lo[c];
@@ -296,7 +338,8 @@ Result ConvertDoubleToU(const SxImageBuf& src, SxImageBuf& dst, int normalizatio
   if (!HasPixels(dst) || !unsignedDst || !detail::SameGeometry(src, dst) || dst.bitDepth < 0 ||
       dst.bitDepth > typeBits)
     return rc::InvalidArg(2);
-  if (normalization != eNormalizeClamp && normalization != eNormalizeMinMax)
+  if (normalization != eNormalizeClamp && normalization != eNormalizeKeepIntegers &&
+      normalization != eNormalizeMinMax)
     return rc::InvalidArg(3);
 
   if (dst.bitDepth == 0) dst.bitDepth = typeBits;

@@ -38,17 +38,19 @@ bool FileImageLoader::load(QMap<QString, QVariant> params, ur::SxImageBuf& image
 
   const QString suffix = QFileInfo(fileName).suffix().toLower();
   bool loaded = false;
+  QString reason;
   if (suffix == QLatin1String("txt")) {
-    loaded = LoadTextMatrix(fileName, image);
+    loaded = LoadTextMatrix(fileName, image, &reason);
   } else if (suffix == QLatin1String("mat")) {
     bool isEntropy = false;
-    loaded = matlab::LoadImageFromMat(fileName, image, isEntropy, nullptr);
+    loaded = matlab::LoadImageFromMat(fileName, image, isEntropy, nullptr, &reason);
     if (!loaded) ur::FreeBuffer(image);
   } else {
     loaded = LoadImageFromFile(fileName, image, nullptr);
   }
-  if (!loaded) return fail(tr("Cannot load the %1.").arg(fileName));
-  return true;
+  if (loaded) return true;
+  if (reason.isEmpty()) return fail(tr("Cannot load the %1.").arg(fileName));
+  return fail(tr("Cannot load the %1: %2.").arg(fileName, reason));
 }
 
 }  // namespace urs

@@ -95,6 +95,52 @@ TEST_F(FileImageLoaderTest, RaggedOrEmptyTextMatricesLeaveNoBuffer) {
   }
 }
 
+// Blank- and tab-separated columns, as scientific tools write them, and commas mixed with blanks:
+// a run of blanks is one separator, a comma with blanks around it too, ",," encloses an empty
+// value; blanks at the line ends and blank lines at the end of the file are nothing.
+TEST_F(FileImageLoaderTest, ReadsBlankTabAndMixedSeparators) {
+  struct Case {
+    const char* what;
+    QByteArray text;
+    int width;
+    std::vector<double> values;
+  };
+  for (const Case& c :
+       {Case{"blanks and tabs", "  1  2\t3 \r\n4\t\t-5.5   6e-1\t\r\n\n  \n", 3,
+             {1, 2, 3, 4, -5.5, 0.6}},
+        Case{"mixed", "1 ,2  ,, 4\n5\t6 , 7 8\n,1 2,\n", 4, {1, 2, 0, 4, 5, 6, 7, 8, 0, 1, 2, 0}},
+        Case{"one column", "7\n 8 \n", 1, {7, 8}}}) {
+    SCOPED_TRACE(c.what);
+    ur::ScopedImageBuf image;
+    ASSERT_TRUE(load(write(QStringLiteral("s.txt"), c.text), image));
+    EXPECT_EQ(image->width, c.width);
+    EXPECT_EQ(image->height, int(c.values.size()) / c.width);
+    EXPECT_EQ(Samples<double>(image.get()), c.values);
+  }
+}
+
+// A value that is not a number, a blank line between rows or a ragged row fails the load, and the
+// message names the file, the line and the column.
+TEST_F(FileImageLoaderTest, BadTextMatrixIsRefusedWithItsLineAndColumn) {
+  struct Case {
+    QByteArray text;
+    const char* reason;
+  };
+  for (const Case& c : {Case{"1 2 3\n4 5 6\n7 x8 9\n", "line 3, column 2: \"x8\" is not a number"},
+                        Case{"1,2\n3,4;\n", "line 2, column 2: \"4;\" is not a number"},
+                        Case{"1 2\n\n3 4\n", "line 2 holds no values"},
+                        Case{"1 2\n3 4 5\n", "line 2 holds 3 values where line 1 holds 2"}}) {
+    SCOPED_TRACE(c.reason);
+    const QString path = write(QStringLiteral("bad.txt"), c.text);
+    ur::ScopedImageBuf image;
+    QString message;
+    EXPECT_FALSE(load(path, image, &message));
+    EXPECT_EQ(message,
+              QStringLiteral("Cannot load the %1: %2.").arg(path, QLatin1String(c.reason)));
+    EXPECT_EQ(image->data, nullptr);
+  }
+}
+
 TEST(LibraryInit, RegistersTheMatlabClassesSoTheFormatManagerHandlesMatFiles) {
   ASSERT_TRUE(urs::Init());
   ASSERT_TRUE(urs::Init());  // registering again changes nothing

@@ -204,6 +204,30 @@ TEST_F(MatlabTest, BayerMosaicIsStoredAsPlanesAndRebuiltFromItsRecord) {
   EXPECT_EQ(Samples<std::uint16_t>(loaded.get()), samples);
 }
 
+// A name given with "matname" is found again by the loader, for one plane and for the planes of
+// a mosaic; files saved under the default name read as before.
+TEST_F(MatlabTest, ImageSavedUnderItsOwnNameReadsBack) {
+  auto grey = MakeImage<std::uint16_t>(ImageShape{3, 2, 1, 0, 0, 10}, {1, 2, 3, 4, 5, 1000});
+  std::vector<std::uint16_t> samples(4 * 2);
+  for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = std::uint16_t(300 * i + 7);
+  auto mosaic = MakeImage<std::uint16_t>(ImageShape{4, 2, 1, 0, 0, 12, ur::eBayerGRBG}, samples);
+  for (const ur::ScopedImageBuf* image : {&grey, &mosaic}) {
+    SCOPED_TRACE((*image)->channels == 1 && (*image)->bayerGrid == ur::eBayerNone ? "grey"
+                                                                                   : "mosaic");
+    ASSERT_TRUE(save(image->get(), QStringLiteral("named.mat"),
+                     {{QStringLiteral("matname"), QStringLiteral("frame")}}));
+    EXPECT_TRUE(ReadVar(path(QStringLiteral("named.mat")), "frame_channel_1"));
+    EXPECT_FALSE(ReadVar(path(QStringLiteral("named.mat")), "ur_image_channel_1"));
+    ur::ScopedImageBuf loaded;
+    ASSERT_TRUE(load(QStringLiteral("named.mat"), loaded));
+    EXPECT_EQ(loaded->width, (*image)->width);
+    EXPECT_EQ(loaded->height, (*image)->height);
+    EXPECT_EQ(loaded->bayerGrid, (*image)->bayerGrid);
+    EXPECT_EQ(loaded->bitDepth, (*image)->bitDepth);
+    EXPECT_EQ(Samples<std::uint16_t>(loaded.get()), Samples<std::uint16_t>(image->get()));
+  }
+}
+
 // An odd-sized mosaic cannot be split into whole planes; refusing it keeps the earlier file.
 TEST_F(MatlabTest, OddMosaicIsRefusedAndAnEarlierFileStays) {
   std::vector<std::uint16_t> samples(6 * 4, 7);
@@ -240,6 +264,12 @@ TEST_F(MatlabTest, Int64ImagesAreWrittenButNotReadBack) {
   ur::ScopedImageBuf loaded;
   EXPECT_FALSE(load(QStringLiteral("i64.mat"), loaded));
   EXPECT_EQ(loaded->data, nullptr);
+  QString reason;
+  bool isEntropy = false;
+  EXPECT_FALSE(urs::matlab::LoadImageFromMat(path(QStringLiteral("i64.mat")), loaded.get(),
+                                             isEntropy, nullptr, &reason));
+  EXPECT_EQ(reason, QStringLiteral("MATLAB variable 'ur_image_channel_1' holds 64-bit integers: "
+                                   "not supported"));
   ur::SxImageInfo unused;
   EXPECT_FALSE(
       urs::matlab::AddImage(nullptr, image.get(), QStringLiteral("x"), false, unused, false));
@@ -415,6 +445,44 @@ TEST(MatlabExternalFiles, LoadWithTheirStatedShapeOrAreRefused) {
                                             isEntropy, nullptr));
   EXPECT_EQ(SampleAt<double>(d.get(), 9, 0), 46.0);
   EXPECT_EQ(SampleAt<double>(d.get(), 0, 4), 5.0);
+}
+
+// A refused file says which variable it holds and why that is no image; variables of other kinds
+// in front of a matrix are passed over.
+TEST(MatlabExternalFiles, RefusalsNameTheVariableAndWhatItIs) {
+  ZEL_REQUIRE_TESTDATA(ExternalPath(kExternal[0].file));
+  struct Case {
+    const char* file;
+    const char* reason;
+  };
+  for (const Case& c :
+       {Case{"scipy_testsparse_7.4_GLNX86.mat",
+             "MATLAB variable 'testsparse' is a sparse matrix: not supported"},
+        Case{"scipy_test3dmatrix_7.4_GLNX86.mat",
+             "MATLAB variable 'test3dmatrix' is a 3-D array: not supported"},
+        Case{"scipy_teststring_7.4_GLNX86.mat",
+             "MATLAB variable 'teststring' is a character array: not supported"}}) {
+    SCOPED_TRACE(c.file);
+    ur::ScopedImageBuf image;
+    bool isEntropy = false;
+    QString reason;
+    EXPECT_FALSE(urs::matlab::LoadImageFromMat(ExternalPath(c.file), image.get(), isEntropy,
+                                               nullptr, &reason));
+    EXPECT_EQ(reason, QLatin1String(c.reason));
+  }
+
+  QTemporaryDir dir;
+  const QString mixed = dir.filePath(QStringLiteral("mixed.mat"));
+  {
+    const Mat mat(static_cast<mat_t*>(urs::matlab::MatOpenWrite(mixed)));
+    ASSERT_TRUE(urs::matlab::AddVar(mat.get(), QStringLiteral("calibration run"),
+                                    QStringLiteral("note")));
+    WriteVar<std::uint8_t>(mat.get(), "frame", MAT_C_UINT8, MAT_T_UINT8, 1, 2, {9, 4});
+  }
+  ur::ScopedImageBuf image;
+  bool isEntropy = false;
+  ASSERT_TRUE(urs::matlab::LoadImageFromMat(mixed, image.get(), isEntropy, nullptr));
+  EXPECT_EQ(Samples<std::uint8_t>(image.get()), (std::vector<std::uint8_t>{9, 4}));
 }
 
 TEST(MatlabExternalFiles, TruncatedCopiesAndMissingFilesFailCleanly) {

@@ -7,9 +7,11 @@
 #include <ur/format_manager.h>
 #include <ur/result.h>
 
+#include <QDebug>
 #include <QMap>
 #include <QVariant>
 
+#include <iterator>
 #include <memory>
 
 namespace urs::zel {
@@ -29,7 +31,9 @@ unsigned int LoadByFormatManager(const QString& path, ur::CxImage& image) {
 
 namespace {
 
-// The double samples spread linearly over 16 bits by their own minimum and maximum.
+// Doubles become 16-bit samples: whole numbers within 0..65535 as they are, with the bit depth
+// of the largest, so that a matrix of levels keeps its levels; other data is spread over
+// 16 bits by its minimum and maximum, which the conversion reports.
 unsigned int ConvertDoublesTo16(const SxImageBuf& loaded, ScopedImageBuf& converted) {
   SxImageBuf& out = converted.get();
   out = loaded;
@@ -38,9 +42,25 @@ unsigned int ConvertDoublesTo16(const SxImageBuf& loaded, ScopedImageBuf& conver
   out.dataType = ur::eImageDataUInt16;
   out.bitDepth = 16;
   if (ur::Failed(ur::AllocBuffer(out))) return ur::rc::Fail;
-  if (ur::Failed(ur::ConvertDoubleToU(loaded, out, ur::eNormalizeMinMax, nullptr, nullptr, false)))
+  if (ur::Failed(
+          ur::ConvertDoubleToU(loaded, out, ur::eNormalizeKeepIntegers, nullptr, nullptr, false)))
     return ur::rc::Fail;
   return ur::rc::Ok;
+}
+
+// What a loaded matrix holds, for a refusal.
+QString DescribeSamples(const SxImageBuf& buf) {
+  static const char* const kTypeNames[] = {"unknown", "int8",   "uint8",  "int16",
+                                           "uint16",  "int32",  "uint32", "single",
+                                           "double",  "complex", "int64", "uint64"};
+  const int type = int(buf.dataType);
+  const char* name = type >= 0 && type < int(std::size(kTypeNames)) ? kTypeNames[type] : "unknown";
+  return QStringLiteral("%1 channel(s) of %2 values").arg(buf.channels).arg(QLatin1String(name));
+}
+
+unsigned int Refuse(const QString& path, const QString& reason, unsigned int code) {
+  qWarning().noquote() << QStringLiteral("%1: %2").arg(path, reason);
+  return code;
 }
 
 }  // namespace
@@ -50,23 +70,28 @@ unsigned int LoadByImageLoader(const QString& path, ur::CxImage& image) {
   params.insert(QStringLiteral("filename"), path);
   std::unique_ptr<ImageLoader> loader(ImageLoader::instance());
   ScopedImageBuf loaded;
-  if (!loader || !loader->load(params, loaded.get(), nullptr)) return ur::rc::Fail;
-  if (loaded.get().channels != 1) return ur::rc::Unsupported;
+  QString message;
+  if (!loader || !loader->load(params, loaded.get(), &message)) {
+    qWarning().noquote() << message;
+    return ur::rc::Fail;
+  }
+  const SxImageBuf& buf = loaded.get();
+  const bool typeTaken = buf.dataType == ur::eImageDataDouble ||
+                         buf.dataType == ur::eImageDataUInt8 ||
+                         buf.dataType == ur::eImageDataUInt16;
+  if (buf.channels != 1 || !typeTaken)
+    return Refuse(path,
+                  QStringLiteral("holds %1: only one channel of uint8, uint16 or double values "
+                                 "is converted")
+                      .arg(DescribeSamples(buf)),
+                  ur::rc::Unsupported);
 
   ScopedImageBuf converted;
-  const SxImageBuf* pixels = &loaded.get();
-  switch (loaded.get().dataType) {
-    case ur::eImageDataDouble: {
-      const unsigned int rc = ConvertDoublesTo16(loaded.get(), converted);
-      if (ur::Failed(rc)) return rc;
-      pixels = &converted.get();
-      break;
-    }
-    case ur::eImageDataUInt8:
-    case ur::eImageDataUInt16:
-      break;
-    default:
-      return ur::rc::Unsupported;
+  const SxImageBuf* pixels = &buf;
+  if (buf.dataType == ur::eImageDataDouble) {
+    const unsigned int rc = ConvertDoublesTo16(buf, converted);
+    if (ur::Failed(rc)) return Refuse(path, QStringLiteral("cannot convert its values"), rc);
+    pixels = &converted.get();
   }
   ur::CxImage result;
   if (ur::Failed(result.setImageBuf(*pixels))) return ur::rc::Fail;

@@ -12,7 +12,10 @@ namespace urs::zel {
 unsigned int LoadByFormatManager(const QString& path, ur::CxImage& image);
 
 // Through the shared image loader (MATLAB and text matrices): one channel of 8- or 16-bit
-// unsigned samples; doubles are spread over 16 bits by their minimum and maximum.
+// unsigned samples. Doubles that are whole numbers within 0..65535 become 16-bit samples of the
+// same values, with the bit depth of the largest; other doubles are spread over 16 bits by their
+// minimum and maximum, with a warning naming that range. A refusal is logged as a warning that
+// names the file and the reason.
 // Codes: rc::Fail, rc::Unsupported (more than one channel, another sample type).
 unsigned int LoadByImageLoader(const QString& path, ur::CxImage& image);
 

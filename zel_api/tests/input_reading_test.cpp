@@ -6,13 +6,16 @@
 #include <zel_testing/test_data.h>
 
 #include <urs/image_loader.h>
+#include <urs/matlab_file.h>
 
 #include <ur/buffers.h>
 #include <ur/image.h>
 #include <ur/result.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
+#include <QtGlobal>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -99,6 +102,126 @@ TEST(InputReading, TextMatrixIsReadAsOneSixteenBitChannelWithoutGrid) {
   EXPECT_EQ(buf.height, 2);
   EXPECT_EQ(buf.channels, 1);
   EXPECT_EQ(buf.dataType, ur::eImageDataUInt16);
+}
+
+// Warnings logged while an instance lives.
+class WarningCapture {
+public:
+  WarningCapture() {
+    lines().clear();
+    m_previous = qInstallMessageHandler(&WarningCapture::handle);
+  }
+  ~WarningCapture() { qInstallMessageHandler(m_previous); }
+  static QStringList& lines() {
+    static QStringList captured;
+    return captured;
+  }
+
+private:
+  static void handle(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtWarningMsg) lines().append(text);
+  }
+  QtMessageHandler m_previous = nullptr;
+};
+
+void WriteText(const QString& path, const QByteArray& text) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(text);
+}
+
+// A 10 x 5 matrix of the doubles 1..50 (column-major, as MATLAB keeps it), as text and as MATLAB.
+void WriteLevels(const QString& textPath, const QString& matPath) {
+  std::vector<double> values(50);
+  QByteArray text;
+  for (int row = 0; row < 5; ++row) {
+    for (int col = 0; col < 10; ++col) {
+      values[std::size_t(col) * 5 + std::size_t(row)] = row * 10 + col + 1;
+      text += QByteArray::number(row * 10 + col + 1) + (col < 9 ? "\t" : "\n");
+    }
+  }
+  WriteText(textPath, text);
+  void* mat = urs::matlab::MatOpenWrite(matPath);
+  ASSERT_NE(mat, nullptr);
+  ASSERT_TRUE(urs::matlab::AddVar(mat, values.data(), 5, 10, QStringLiteral("levels")));
+  ASSERT_TRUE(urs::matlab::MatClose(mat));
+}
+
+// Doubles that are levels (whole numbers 1..50) come back as those levels, with the 6 bits the
+// largest needs, through both readers; fractional data is stretched over 16 bits, and the log
+// says from which range.
+TEST(InputReading, MatrixOfLevelsKeepsItsValuesAndFractionsAreStretchedWithAWarning) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString text = dir.filePath("levels.txt");
+  const QString mat = dir.filePath("levels.mat");
+  WriteLevels(text, mat);
+  std::vector<std::uint16_t> expected(50);
+  for (int i = 0; i < 50; ++i) expected[std::size_t(i)] = std::uint16_t(i + 1);
+  for (const QString& path : {text, mat}) {
+    for (const bool raw : {true, false}) {
+      SCOPED_TRACE(QStringLiteral("%1 %2").arg(path, raw ? "raw" : "input").toStdString());
+      ur::CxImage image;
+      ur::ExBayerGrid grid = ur::eBayerRGGB;
+      const WarningCapture capture;
+      ASSERT_EQ(raw ? ReadRawImage(path, image, grid) : ReadInputImage(path, image, grid), rc::Ok);
+      EXPECT_TRUE(capture.lines().isEmpty()) << capture.lines().join("\n").toStdString();
+      ur::SxImageBuf buf;
+      ASSERT_FALSE(ur::Failed(image.getImageBuf(buf)));
+      EXPECT_EQ(buf.width, 10);
+      EXPECT_EQ(buf.height, 5);
+      EXPECT_EQ(buf.dataType, ur::eImageDataUInt16);
+      EXPECT_EQ(buf.bitDepth, 6);
+      EXPECT_EQ(grid, ur::eBayerNone);
+      EXPECT_EQ(Samples<std::uint16_t>(buf), expected);
+    }
+  }
+
+  const QString fractions = dir.filePath("fractions.txt");
+  WriteText(fractions, "0.5 1.5\n2.5 4.5\n");
+  ur::CxImage image;
+  ur::ExBayerGrid grid = ur::eBayerNone;
+  const WarningCapture capture;
+  ASSERT_EQ(ReadRawImage(fractions, image, grid), rc::Ok);
+  ur::SxImageBuf buf;
+  ASSERT_FALSE(ur::Failed(image.getImageBuf(buf)));
+  EXPECT_EQ(Samples<std::uint16_t>(buf), (std::vector<std::uint16_t>{0, 16384, 32768, 65535}));
+  EXPECT_EQ(buf.bitDepth, 16);
+  ASSERT_EQ(capture.lines().size(), 1);
+  EXPECT_TRUE(capture.lines()[0].contains("rescaled from [0.5, 4.5] to 0..65535"))
+      << capture.lines()[0].toStdString();
+}
+
+// What the converters show the user when a matrix is refused: a warning naming the file and why.
+TEST(InputReading, RefusedMatricesAreNamedWithTheirReasonInAWarning) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString text = dir.filePath("typo.txt");
+  WriteText(text, "1 2 3\n4 5o 6\n");
+  struct Case {
+    QString path;
+    QString reason;
+    unsigned int code;
+  };
+  std::vector<Case> cases = {{text, "line 2, column 2: \"5o\" is not a number", rc::Fail}};
+  const QString sparse = TestDataPath("external/mat/scipy_testsparse_7.4_GLNX86.mat");
+  if (QFileInfo::exists(sparse))
+    cases.push_back({sparse, "MATLAB variable 'testsparse' is a sparse matrix: not supported",
+                     rc::Fail});
+  const QString single = TestDataPath("external/mat/halide_matrix_3200.mat");
+  if (QFileInfo::exists(single))
+    cases.push_back({single, "holds 1 channel(s) of single values", rc::Unsupported});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path.toStdString());
+    ur::CxImage image;
+    ur::ExBayerGrid grid = ur::eBayerNone;
+    const WarningCapture capture;
+    EXPECT_EQ(ReadRawImage(c.path, image, grid), c.code);
+    EXPECT_FALSE(image.isValid());
+    ASSERT_EQ(capture.lines().size(), 1) << capture.lines().join("\n").toStdString();
+    EXPECT_TRUE(capture.lines()[0].contains(c.path));
+    EXPECT_TRUE(capture.lines()[0].contains(c.reason)) << capture.lines()[0].toStdString();
+  }
 }
 
 // Without a grid the region is copied as it is, whatever the algorithm (an unknown one too); a

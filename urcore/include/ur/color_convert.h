@@ -47,8 +47,9 @@ URCORE_EXPORT Result ConvertPackPixelToPlanar(const SxImageBuf& src, SxImageBuf&
 
 // Normalisations of ConvertDoubleToU.
 enum ExDoubleNormalization : int {
-  eNormalizeClamp = 0,   // round and saturate each value to the destination range
-  eNormalizeMinMax = 1,  // map minimum..maximum linearly onto 0..2^bitDepth - 1
+  eNormalizeClamp = 0,         // round and saturate each value to the destination range
+  eNormalizeKeepIntegers = 1,  // whole numbers that fit kept; anything else as eNormalizeMinMax
+  eNormalizeMinMax = 2,        // map minimum..maximum linearly onto 0..2^bitDepth - 1
 };
 
 // Converts double samples into the allocated dst of the same geometry with unsigned 8-, 16- or
@@ -56,8 +57,11 @@ enum ExDoubleNormalization : int {
 // With eNormalizeMinMax the range is [*minValue, *maxValue], each taken from the finite samples
 // when null, over all channels or, with perChannel, per channel; values outside it saturate, and
 // an empty range (a flat image) maps to 0. NaN becomes 0. Channels keep their logical order.
-// Codes: InvalidArg(1) src not double; InvalidArg(2) dst (also a bit depth beyond its type);
-// InvalidArg(3) normalization unknown.
+// eNormalizeKeepIntegers is for data that may already be sample values (a matrix of levels):
+// when every sample is a whole number within 0..2^dst.bitDepth - 1, the values are stored
+// unchanged and dst.bitDepth becomes the bits its largest value needs (at least 1); otherwise
+// (fractions, negatives, values above the range, NaN or infinities) they are stretched as with
+// eNormalizeMinMax, and a warning names the range that was mapped onto the destination's.
 URCORE_EXPORT Result ConvertDoubleToU(const SxImageBuf& src, SxImageBuf& dst, int normalization,
                                       const double* minValue, const double* maxValue,
                                       bool perChannel);

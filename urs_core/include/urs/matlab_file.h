@@ -53,15 +53,17 @@ URS_CORE_EXPORT bool SaveEntropyImageToMat(const ur::SxImageBuf& image, const QS
                                            const QString& path, bool reverseRows);
 
 // Reads an image: an entropy image when the file holds one (isEntropy then true); otherwise the
-// channels the stored metadata names, or else the first two-dimensional variable of the file.
+// channels the stored metadata names, under the default name or the name the saver was given,
+// or else the first variable of the file that holds a matrix of a readable class.
 // Classes read: double, single, int8, uint8, int16, uint16, int32, uint32. Rows reversed and a
 // mosaic split for writing are restored from the metadata. image is allocated here (the
 // caller frees it with FreeBuffer); metadata (may be null) receives the stored collection.
 // False for a missing, unreadable or damaged file, an unsupported class, a variable that is
 // not two-dimensional, channels that differ in class or size, and a file with no image; image
-// then holds no pixels.
+// then holds no pixels, and reason (may be null) says why, naming the variable
+// ("MATLAB variable 'x' is a sparse matrix: not supported").
 URS_CORE_EXPORT bool LoadImageFromMat(const QString& path, ur::SxImageBuf& image, bool& isEntropy,
-                                      ur::CxMetadata* metadata);
+                                      ur::CxMetadata* metadata, QString* reason = nullptr);
 
 // Reads the entropy image of the prefix: up to four Bayer planes or up to three channels of
 // doubles, all of one size; planar when more than one. image is allocated here and is left

@@ -56,7 +56,7 @@ bool PlanarShapeOf(const SxImageBuf& image, SxImageBuf& shape) {
   return true;
 }
 
-// Step 2: the image as planes; `owned` receives a converted copy when one is needed.
+// The image as planes; `owned` receives a converted copy when one is needed.
 bool MakePlanar(const SxImageBuf& image, bool bayerPlanes, SxImageBuf& work,
                 ScopedImageBuf& owned) {
   if (WritableAsItIs(image, bayerPlanes)) {
@@ -72,7 +72,7 @@ bool MakePlanar(const SxImageBuf& image, bool bayerPlanes, SxImageBuf& work,
   return true;
 }
 
-// Step 3: the rows reversed in a copy of our own.
+// The rows reversed in a copy of our own.
 bool ReverseRows(const SxImageBuf& image, SxImageBuf& work, ScopedImageBuf& owned) {
   if (!owned.get().data && ur::Failed(ur::AllocAndCopyBuffer(image, owned.get()))) return false;
   if (ur::Failed(ur::ReverseRowOrder(owned.get()))) return false;
@@ -80,7 +80,7 @@ bool ReverseRows(const SxImageBuf& image, SxImageBuf& work, ScopedImageBuf& owne
   return true;
 }
 
-// Step 4: the transposed planes, each held compactly so that it is a column-major matrix.
+// The transposed planes, each held compactly so that it is a column-major matrix.
 bool TransposeForMatlab(const SxImageBuf& work, ScopedImageBuf& transposed) {
   SxImageBuf& t = transposed.get();
   t = work;

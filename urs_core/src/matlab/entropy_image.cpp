@@ -19,7 +19,7 @@ using detail::MatVarPtr;
 using detail::kBayerPlaneSuffixes;
 const char* const kChannelSuffixes[] = {"_channel_1", "_channel_2", "_channel_3"};
 
-// Step 2: the planes present, in order, up to the first missing one.
+// The planes present, in order, up to the first missing one.
 std::vector<MatVarPtr> ReadPlanes(mat_t* mat, const QString& prefix, bool& complete) {
   const bool bayer = detail::HasVariable(mat, prefix + QLatin1String(kBayerPlaneSuffixes[0]));
   const char* const* suffixes = bayer ? kBayerPlaneSuffixes : kChannelSuffixes;

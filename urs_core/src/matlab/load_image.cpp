@@ -16,6 +16,7 @@
 
 #include <climits>
 #include <utility>
+#include <vector>
 
 namespace urs::matlab {
 
@@ -25,14 +26,39 @@ using detail::MatVarPtr;
 using ur::ScopedImageBuf;
 using ur::SxImageBuf;
 
-const QString kChannelVariable = QStringLiteral("ur_image_channel_%1");
+const QString kChannelSuffix = QStringLiteral("_channel_%1");
 
-// Step 2: "PIG" or "PDG" when the file holds an entropy image of that prefix, else empty.
+// Says why the file gives no image.
+bool Refuse(QString* reason, const QString& why) {
+  if (reason) *reason = why;
+  return false;
+}
+
+QString AboutVariable(const QString& name, const QString& problem) {
+  return QStringLiteral("MATLAB variable '%1' %2").arg(name, problem);
+}
+
+// "PIG" or "PDG" when the file holds an entropy image of that prefix, else empty.
 QString EntropyPrefix(mat_t* mat) {
   for (const QString& prefix : {QStringLiteral("PIG"), QStringLiteral("PDG")}) {
     if (detail::HasVariable(mat, prefix + QLatin1String("_channel_R")) ||
         detail::HasVariable(mat, prefix + QLatin1String("_channel_1")))
       return prefix;
+  }
+  return QString();
+}
+
+// The name the saver stored the planes under: the default one, or else the one its "matname"
+// option gave, found as the first variable named <name>_channel_1. Empty when there is neither.
+QString SavedImageName(const std::vector<MatVarPtr>& infos) {
+  const QString defaultName = QLatin1String(detail::kDefaultImageName);
+  const QString firstSuffix = kChannelSuffix.arg(1);
+  for (const MatVarPtr& info : infos)
+    if (QLatin1String(info->name) == defaultName + firstSuffix) return defaultName;
+  for (const MatVarPtr& info : infos) {
+    const QString name = QString::fromLatin1(info->name);
+    if (name.size() > firstSuffix.size() && name.endsWith(firstSuffix))
+      return name.chopped(firstSuffix.size());
   }
   return QString();
 }
@@ -44,7 +70,7 @@ QString MatrixText(const matvar_t& var) {
   return QString::fromUtf8(static_cast<const char*>(var.data), length);
 }
 
-// Step 3: the stored metadata collection; empty when there is none or it cannot be parsed.
+// The stored metadata collection; empty when there is none or it cannot be parsed.
 ur::CxMetadata ReadStoredMetadata(mat_t* mat) {
   ur::CxMetadata parsed;
   const MatVarPtr var = detail::ReadMatrix(mat, QLatin1String(detail::kMetadataVariable), true);
@@ -55,34 +81,58 @@ ur::CxMetadata ReadStoredMetadata(mat_t* mat) {
   return parsed;
 }
 
-// Step 4: the n channels the metadata names, all of one class and size.
-bool ReadChannels(mat_t* mat, int n, ScopedImageBuf& pixels) {
+// The n channels <name>_channel_1 .. _n the metadata tells of, all of one class and size.
+bool ReadChannels(mat_t* mat, const QString& name, int n, ScopedImageBuf& pixels,
+                  QString* reason) {
+  const QString channel = name + kChannelSuffix;
   // Every channel must be there before memory for all of them is taken.
-  for (int c = 2; c <= n; ++c)
-    if (!detail::HasVariable(mat, kChannelVariable.arg(c))) return false;
-  const MatVarPtr first = detail::ReadMatrix(mat, kChannelVariable.arg(1));
-  if (!first || !detail::AllocImageForMatrices(*first, n, pixels.get()) ||
-      !detail::CopyMatrixToPlane(*first, pixels.get(), 0))
-    return false;
+  for (int c = 1; c <= n; ++c)
+    if (!detail::HasVariable(mat, channel.arg(c)))
+      return Refuse(reason, AboutVariable(channel.arg(c), QStringLiteral("is missing")));
+  QString problem;
+  const MatVarPtr first = detail::ReadMatrix(mat, channel.arg(1), false, &problem);
+  if (!first) return Refuse(reason, AboutVariable(channel.arg(1), problem));
+  if (!detail::AllocImageForMatrices(*first, n, pixels.get()))
+    return Refuse(reason, QStringLiteral("not enough memory for the image"));
+  if (!detail::CopyMatrixToPlane(*first, pixels.get(), 0))
+    return Refuse(reason, AboutVariable(channel.arg(1), QStringLiteral("cannot be copied")));
   for (int c = 2; c <= n; ++c) {
-    const MatVarPtr var = detail::ReadMatrix(mat, kChannelVariable.arg(c));
-    if (!var || !detail::SameMatrixShape(*var, *first) ||
+    const MatVarPtr var = detail::ReadMatrix(mat, channel.arg(c), false, &problem);
+    if (!var) return Refuse(reason, AboutVariable(channel.arg(c), problem));
+    const QString unlike = QStringLiteral("differs in class or size from '%1'").arg(channel.arg(1));
+    if (!detail::SameMatrixShape(*var, *first) ||
         !detail::CopyMatrixToPlane(*var, pixels.get(), c - 1))
-      return false;
+      return Refuse(reason, AboutVariable(channel.arg(c), unlike));
   }
   return true;
 }
 
-// Step 5: the first two-dimensional variable of the file as a grey image.
-bool ReadFirstMatrix(mat_t* mat, ScopedImageBuf& pixels) {
-  const QString name = detail::FirstMatrixName(mat);
-  if (name.isEmpty()) return false;
-  const MatVarPtr var = detail::ReadMatrix(mat, name);
-  return var && detail::AllocImageForMatrices(*var, 1, pixels.get()) &&
-         detail::CopyMatrixToPlane(*var, pixels.get(), 0);
+// The first variable of the file that holds an image, as a grey image. Variables of other
+// kinds (text, cells, structures) before it are passed over; when no variable holds an image,
+// the first one says why.
+bool ReadFirstMatrix(mat_t* mat, const std::vector<MatVarPtr>& infos, ScopedImageBuf& pixels,
+                     QString* reason) {
+  QString firstProblem;
+  for (const MatVarPtr& info : infos) {
+    const QString name = QString::fromLatin1(info->name);
+    if (name == QLatin1String(detail::kMetadataVariable)) continue;
+    QString problem = detail::MatrixProblem(mat, *info);
+    if (problem.isEmpty()) {
+      const MatVarPtr var = detail::ReadMatrix(mat, name, false, &problem);
+      if (!var) return Refuse(reason, AboutVariable(name, problem));
+      if (!detail::AllocImageForMatrices(*var, 1, pixels.get()))
+        return Refuse(reason, QStringLiteral("not enough memory for the image"));
+      if (!detail::CopyMatrixToPlane(*var, pixels.get(), 0))
+        return Refuse(reason, AboutVariable(name, QStringLiteral("cannot be copied")));
+      return true;
+    }
+    if (firstProblem.isEmpty()) firstProblem = AboutVariable(name, problem);
+  }
+  return Refuse(reason, firstProblem.isEmpty() ? QStringLiteral("the file holds no matrix")
+                                               : firstProblem);
 }
 
-// Step 6, third item: the mosaic that was split into four planes for writing.
+// The mosaic that was split into four planes for writing.
 void RebuildMosaic(ScopedImageBuf& pixels, ur::ExBayerGrid grid) {
   const SxImageBuf& planes = pixels.get();
   ScopedImageBuf mosaic;
@@ -98,7 +148,7 @@ void RebuildMosaic(ScopedImageBuf& pixels, ur::ExBayerGrid grid) {
   pixels = std::move(mosaic);
 }
 
-// Step 6: undoes what the saver did, as its records tell.
+// Undoes what the saver did, as its records tell.
 void RestoreAsSaved(const ur::CxMetadata& stored, ScopedImageBuf& pixels) {
   SxImageBuf& image = pixels.get();
   if (image.dataType == ur::eImageDataUInt16) ur::DetectColorBitDepth(image);
@@ -122,20 +172,23 @@ void RestoreAsSaved(const ur::CxMetadata& stored, ScopedImageBuf& pixels) {
 }  // namespace
 
 bool LoadImageFromMat(const QString& path, SxImageBuf& image, bool& isEntropy,
-                      ur::CxMetadata* metadata) {
+                      ur::CxMetadata* metadata, QString* reason) {
   isEntropy = false;
   detail::MatFilePtr mat(static_cast<mat_t*>(MatOpenRead(path)));
   if (!mat) {
     ur::FreeBuffer(image);
-    return false;
+    return Refuse(reason, QStringLiteral("not a readable MATLAB file"));
   }
 
   const QString prefix = EntropyPrefix(mat.get());
   if (!prefix.isEmpty()) {
     mat.reset();
     isEntropy = LoadEntropyImageFromMat(prefix, path, image);
-    if (!isEntropy) ur::FreeBuffer(image);
-    return isEntropy;
+    if (isEntropy) return true;
+    ur::FreeBuffer(image);
+    return Refuse(reason, QStringLiteral("the planes of the image '%1' are incomplete, damaged, "
+                                         "of different sizes or not of doubles")
+                              .arg(prefix));
   }
 
   const ur::CxMetadata stored = ReadStoredMetadata(mat.get());
@@ -143,9 +196,19 @@ bool LoadImageFromMat(const QString& path, SxImageBuf& image, bool& isEntropy,
   const auto* saved = stored.find<CxMatlabImageMetadata>();
   const int channels = saved ? saved->savedChannels : 0;
 
+  const std::vector<MatVarPtr> infos = detail::ReadVariableInfos(mat.get());
   ScopedImageBuf pixels;
-  const bool read =
-      channels > 0 ? ReadChannels(mat.get(), channels, pixels) : ReadFirstMatrix(mat.get(), pixels);
+  bool read = false;
+  if (channels > 0) {
+    const QString name = SavedImageName(infos);
+    read = name.isEmpty()
+               ? Refuse(reason, AboutVariable(QLatin1String(detail::kDefaultImageName) +
+                                                  kChannelSuffix.arg(1),
+                                              QStringLiteral("is missing")))
+               : ReadChannels(mat.get(), name, channels, pixels, reason);
+  } else {
+    read = ReadFirstMatrix(mat.get(), infos, pixels, reason);
+  }
   mat.reset();
   if (!read) {
     ur::FreeBuffer(image);

@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstdint>
 #include <mutex>
+#include <utility>
 
 namespace urs::matlab::detail {
 
@@ -50,12 +51,37 @@ void LogMatioMessage(int level, char* message) {
     qDebug().noquote() << text;
 }
 
+// What a variable of a class that holds no image is.
+QString ClassProblem(matio_classes matClass) {
+  switch (matClass) {
+    case MAT_C_EMPTY: return QStringLiteral("is empty");
+    case MAT_C_CELL: return QStringLiteral("is a cell array");
+    case MAT_C_STRUCT: return QStringLiteral("is a structure");
+    case MAT_C_OBJECT: return QStringLiteral("is an object");
+    case MAT_C_CHAR: return QStringLiteral("is a character array");
+    case MAT_C_SPARSE: return QStringLiteral("is a sparse matrix");
+    case MAT_C_INT64: return QStringLiteral("holds 64-bit integers");
+    case MAT_C_UINT64: return QStringLiteral("holds 64-bit unsigned integers");
+    case MAT_C_FUNCTION: return QStringLiteral("is a function handle");
+    default: return QStringLiteral("is of a class that holds no image");
+  }
+}
+
+// Why the variable is no real two-dimensional matrix of a class an image is read from; empty
+// when it is one.
+QString ShapeProblem(const matvar_t& var, bool allowChar) {
+  const bool charTaken = allowChar && var.class_type == MAT_C_CHAR;
+  if (DataTypeOfMatClass(var.class_type) == ur::eImageDataUnknown && !charTaken)
+    return ClassProblem(var.class_type);
+  if (var.rank != 2 || !var.dims) return QStringLiteral("is a %1-D array").arg(var.rank);
+  if (var.isComplex) return QStringLiteral("is complex");
+  if (var.dims[0] == 0 || var.dims[1] == 0) return QStringLiteral("is empty");
+  if (var.dims[0] > INT_MAX || var.dims[1] > INT_MAX) return QStringLiteral("is too large");
+  return QString();
+}
+
 bool IsRealMatrix(const matvar_t& var, bool allowChar) {
-  if (var.rank != 2 || !var.dims || var.isComplex) return false;
-  if (var.dims[0] == 0 || var.dims[1] == 0 || var.dims[0] > INT_MAX || var.dims[1] > INT_MAX)
-    return false;
-  return DataTypeOfMatClass(var.class_type) != ur::eImageDataUnknown ||
-         (allowChar && var.class_type == MAT_C_CHAR);
+  return ShapeProblem(var, allowChar).isEmpty();
 }
 
 bool FitsInFile(mat_t* mat, const matvar_t& var) {
@@ -128,25 +154,39 @@ bool HasVariable(mat_t* mat, const QString& name) {
   return MatVarPtr(Mat_VarReadInfo(mat, name.toLatin1().constData())) != nullptr;
 }
 
-MatVarPtr ReadMatrix(mat_t* mat, const QString& name, bool allowChar) {
-  if (!mat || name.isEmpty()) return nullptr;
+QString MatrixProblem(mat_t* mat, const matvar_t& info, bool allowChar) {
+  const QString problem = ShapeProblem(info, allowChar);
+  if (!problem.isEmpty()) return problem + QStringLiteral(": not supported");
+  if (!FitsInFile(mat, info)) return QStringLiteral("claims more elements than the file holds");
+  return QString();
+}
+
+MatVarPtr ReadMatrix(mat_t* mat, const QString& name, bool allowChar, QString* problem) {
+  const auto fail = [problem](const QString& why) {
+    if (problem) *problem = why;
+    return nullptr;
+  };
+  if (!mat || name.isEmpty()) return fail(QStringLiteral("has no name"));
   const QByteArray latin = name.toLatin1();
   // The header first: its dimensions are checked before matio allocates for the data.
   const MatVarPtr info(Mat_VarReadInfo(mat, latin.constData()));
-  if (!info || !IsRealMatrix(*info, allowChar) || !FitsInFile(mat, *info)) return nullptr;
+  if (!info) return fail(QStringLiteral("is missing"));
+  const QString why = MatrixProblem(mat, *info, allowChar);
+  if (!why.isEmpty()) return fail(why);
   MatVarPtr var(Mat_VarRead(mat, latin.constData()));
   if (!var || !IsRealMatrix(*var, allowChar) || var->class_type != info->class_type ||
       var->dims[0] != info->dims[0] || var->dims[1] != info->dims[1] || !HoldsAllElements(*var))
-    return nullptr;
+    return fail(QStringLiteral("cannot be read whole: the file is damaged"));
   return var;
 }
 
-QString FirstMatrixName(mat_t* mat) {
-  if (!mat || Mat_Rewind(mat) != 0) return QString();
-  while (const MatVarPtr info{Mat_VarReadNextInfo(mat)}) {
-    if (info->rank == 2) return info->name ? QString::fromLatin1(info->name) : QString();
+std::vector<MatVarPtr> ReadVariableInfos(mat_t* mat) {
+  std::vector<MatVarPtr> infos;
+  if (!mat || Mat_Rewind(mat) != 0) return infos;
+  while (MatVarPtr info{Mat_VarReadNextInfo(mat)}) {
+    if (info->name) infos.push_back(std::move(info));
   }
-  return QString();
+  return infos;
 }
 
 bool SameMatrixShape(const matvar_t& a, const matvar_t& b) {

@@ -10,6 +10,7 @@
 #include <matio.h>
 
 #include <memory>
+#include <vector>
 
 namespace urs::matlab::detail {
 
@@ -23,6 +24,8 @@ struct MatVarDeleter {
 };
 using MatVarPtr = std::unique_ptr<matvar_t, MatVarDeleter>;
 
+// The name an image is saved under when the saver is given none.
+inline const char kDefaultImageName[] = "ur_image";
 // The variable that holds an image's metadata as XML text.
 inline const char kMetadataVariable[] = "ur_image_metadata";
 // Name suffixes of the four planes of a Bayer image (or entropy image), in plane order.
@@ -49,13 +52,18 @@ bool WriteMatrix(mat_t* mat, const QString& name, matio_classes matClass, matio_
 // True when the file holds a variable of that name.
 bool HasVariable(mat_t* mat, const QString& name);
 
-// The two-dimensional real matrix of that name, read with its data, or null: missing, not of
-// rank 2, complex, empty, of a class no image is read from (char is taken too when allowChar),
-// larger than the file could hold, or not read whole.
-MatVarPtr ReadMatrix(mat_t* mat, const QString& name, bool allowChar = false);
+// Why the variable, known by its header, holds no image: of a class no image is read from (char
+// is taken too when allowChar), not of rank 2, complex, empty, or larger than the file could
+// hold. Said of the variable ("is a sparse matrix: not supported"); empty when it holds one.
+QString MatrixProblem(mat_t* mat, const matvar_t& info, bool allowChar = false);
 
-// The name of the first two-dimensional variable of the file, in file order; empty when none.
-QString FirstMatrixName(mat_t* mat);
+// The two-dimensional real matrix of that name, read with its data, or null: missing, holding
+// no image (see MatrixProblem), or not read whole. problem (may be null) then says which.
+MatVarPtr ReadMatrix(mat_t* mat, const QString& name, bool allowChar = false,
+                     QString* problem = nullptr);
+
+// The headers of the file's named variables, in file order.
+std::vector<MatVarPtr> ReadVariableInfos(mat_t* mat);
 
 inline std::size_t Rows(const matvar_t& var) { return var.dims[0]; }
 inline std::size_t Cols(const matvar_t& var) { return var.dims[1]; }

@@ -56,7 +56,7 @@ bool InterleaveChannels(const SxImageBuf& planes, ScopedImageBuf& colour) {
          ur::Succeeded(ur::ConvertPlanarToRGB(planes, c));
 }
 
-// Step 2: the picture an entropy image of four or three planes shows.
+// The picture an entropy image of four or three planes shows.
 bool ComposeEntropyImage(ScopedImageBuf& pixels) {
   const SxImageBuf& planes = pixels.get();
   if (!planes.planar || (planes.channels != 4 && planes.channels != 3)) return true;

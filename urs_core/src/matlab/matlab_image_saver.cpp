@@ -19,7 +19,6 @@ namespace {
 
 const QString kOptionName = QStringLiteral("matname");
 const QString kOptionReverseRows = QStringLiteral("reverse_rows");
-const QString kDefaultName = QStringLiteral("ur_image");
 
 // The item of type T in the collection, added when there is none.
 template <typename T>
@@ -31,7 +30,7 @@ T& ItemOf(ur::CxMetadata& metadata) {
   return added;
 }
 
-// Step 5: the image's metadata with the records of the mosaic and of how it was written.
+// The image's metadata with the records of the mosaic and of how it was written.
 ur::CxMetadata MetadataToStore(const ur::CxImageData& data, const ur::SxImageInfo& saved,
                                bool reverseRows) {
   const ur::SxImageBuf& image = data.image();
@@ -63,7 +62,7 @@ bool CxMatlabImageSaver::saveImageData(const ur::IxData* data, int) {
   const auto* image = qobject_cast<const ur::CxImageData*>(data);
   if (!image) return false;
   QString name = m_options.value(kOptionName).toString();
-  if (name.isEmpty()) name = kDefaultName;
+  if (name.isEmpty()) name = QLatin1String(detail::kDefaultImageName);
   const bool reverseRows = m_options.value(kOptionReverseRows, true).toBool();
 
   // Written aside and renamed when whole, so a failed save leaves an earlier file as it was.
@@ -75,7 +74,8 @@ bool CxMatlabImageSaver::saveImageData(const ur::IxData* data, int) {
 
   detail::RegisterMetadataClasses();
   const ur::CxMetadata metadata = MetadataToStore(*image, saved, reverseRows);
-  if (!metadata.isEmpty() && !AddVar(mat.get(), metadata.saveToXml(-1), QLatin1String(detail::kMetadataVariable)))
+  if (!metadata.isEmpty() &&
+      !AddVar(mat.get(), metadata.saveToXml(-1), QLatin1String(detail::kMetadataVariable)))
     ur::LogError(QStringLiteral("Failed to save the image metadata."));
   // Closing flushes the file; a failure there means it was not written whole.
   return MatClose(mat.release()) && file.commit();
