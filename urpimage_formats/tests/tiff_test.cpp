@@ -316,6 +316,60 @@ TEST_F(TiffFormat, ThreePageSequenceHasFramesRateAndMovesBackToTheFirstFrame) {
   EXPECT_STREQ(pageName, "100000");
 }
 
+// A frame whose directory was listed but can no longer be read fails, with a warning, rather than
+// handing out the frame read before; the frames around it still read.
+TEST_F(TiffFormat, FrameWhoseDirectoryCannotBeReadFailsWithAWarning) {
+  const QString file = path("damaged.tif");
+  std::vector<ScopedImageBuf> frames;
+  for (int i = 0; i < 3; ++i) frames.push_back(PatternImage<std::uint8_t>(8, 6, 1, 8, i + 1));
+  {
+    auto saver = Manager()->createSaver(file);
+    ASSERT_TRUE(saver);
+    saver->setSequenceSize(3);
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(saver->saveImageData(Frame(frames[i], i).get(), i));
+    ASSERT_TRUE(saver->close());
+  }
+  std::uint64_t secondDirectory = 0;
+  {
+    const Tiff tif = OpenTiff(file, "r");
+    ASSERT_TRUE(tif && TIFFSetDirectory(tif.get(), 1));
+    secondDirectory = TIFFCurrentDirOffset(tif.get());
+  }
+  auto loader = Manager()->createLoader(file);
+  ASSERT_TRUE(loader);
+  ASSERT_EQ(loader->frameCount(), 3);
+
+  // The BigTIFF entry count of the second directory becomes absurd while the file is open.
+  QFile f(file);
+  ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+  ASSERT_TRUE(f.seek(qint64(secondDirectory)));
+  ASSERT_EQ(f.write(QByteArray(8, '\xFF')), 8);
+  f.close();
+
+  QStringList warnings;
+  static QStringList* sink = nullptr;
+  sink = &warnings;
+  const QtMessageHandler previous =
+      qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtWarningMsg && text.contains(QLatin1String("frame"))) sink->append(text);
+      });
+  const std::unique_ptr<ur::CxImageData> second(loader->imageData(1));
+  const std::unique_ptr<ur::CxImageData> beyond(loader->imageData(3));
+  qInstallMessageHandler(previous);
+  EXPECT_EQ(second, nullptr);
+  EXPECT_EQ(beyond, nullptr);
+  ASSERT_EQ(warnings.size(), 2);
+  EXPECT_TRUE(warnings[0].contains(file) && warnings[0].contains(QLatin1String("frame 1")))
+      << warnings[0].toStdString();
+  EXPECT_TRUE(warnings[1].contains(QLatin1String("no frame 3"))) << warnings[1].toStdString();
+
+  for (const int frame : {0, 2}) {
+    const std::unique_ptr<ur::CxImageData> data(loader->imageData(frame));
+    ASSERT_TRUE(data) << "frame " << frame;
+    EXPECT_EQ(Samples<std::uint8_t>(data->image()), Samples<std::uint8_t>(frames[frame].get()));
+  }
+}
+
 TEST_F(TiffFormat, PageOfAnotherSizeIsNotAFrame) {
   const QString file = path("mixed.tif");
   const ScopedImageBuf first = PatternImage<std::uint8_t>(8, 6, 1, 8, 1);

@@ -7,6 +7,7 @@
 #include <ur/result.h>
 
 #include <QDateTime>
+#include <QDebug>
 
 namespace ur {
 
@@ -16,7 +17,7 @@ constexpr double kMicrosecondsPerSecond = 1000000.0;
 constexpr int kBitsOf8 = 8;
 constexpr int kBitsOf16 = 16;
 
-// Step 7: a record's bit depth is taken only if it fits the data type.
+// A record's bit depth is taken only if it fits the data type.
 bool DepthFitsType(int depth, ExImageDataType type) {
   if (type == eImageDataUInt8) return depth >= 1 && depth <= kBitsOf8;
   if (type == eImageDataUInt16) return depth > kBitsOf8 && depth <= kBitsOf16;
@@ -78,7 +79,7 @@ bool CxTiffImageLoader::openFile() {
   return m_image->hasPixels();
 }
 
-// Step 7: the framework's metadata from ImageDescription; the pixel fields of its common image
+// The framework's metadata from ImageDescription; the pixel fields of its common image
 // record are kept for the frames. Without such a record, one is built from the tags.
 CxMetadata CxTiffImageLoader::readMetadata(std::unique_ptr<CxCommonImageMetadata>& tagRecord) {
   TIFF* tif = m_tiff.get();
@@ -101,7 +102,7 @@ CxMetadata CxTiffImageLoader::readMetadata(std::unique_ptr<CxCommonImageMetadata
   return metadata;
 }
 
-// Steps 4 to 7 for the current directory: allocate, read, and settle the buffer description.
+// The current directory's pixels: allocate, read, and settle the buffer description.
 bool CxTiffImageLoader::readPixels(const tiff::TiffPageLayout& layout,
                                    ScopedImageBuf& pixels) const {
   // A page too large for the framework's record is refused like a failed allocation.
@@ -122,7 +123,7 @@ void CxTiffImageLoader::finishBufferDescription(const tiff::TiffPageLayout& layo
   if (m_record.present && m_record.dataType != eImageDataUnknown &&
       BytesPerSample(m_record.dataType) == BytesPerSample(buf.dataType))
     buf.dataType = m_record.dataType;
-  // Step 6: 16-bit samples seldom use all 16 bits; the largest sample tells how many they do.
+  // 16-bit samples seldom use all 16 bits; the largest sample tells how many they do.
   if (buf.dataType == eImageDataUInt16 && layout.bits == kBitsOf16) DetectColorBitDepth(buf);
   if (!m_record.present) return;
   if (DepthFitsType(m_record.bitDepth, buf.dataType) && m_record.bitDepth > buf.bitDepth)
@@ -132,7 +133,8 @@ void CxTiffImageLoader::finishBufferDescription(const tiff::TiffPageLayout& layo
   buf.patternHeight = m_record.patternHeight;
 }
 
-// Step 9: later directories count as frames only if they match the first page; step 10.
+// Later directories count as frames only if they match the first page; the frame rate comes
+// from the first and last time stamps.
 void CxTiffImageLoader::listFrames() {
   TIFF* tif = m_tiff.get();
   while (TIFFReadDirectory(tif)) {
@@ -178,23 +180,36 @@ FileFormatList CxTiffImageLoader::fileFormats() const {
           SxFileFormat{QStringLiteral("TIFF (*.tiff)"), 1}};
 }
 
-// Reads another frame into the image. A directory that cannot be reached keeps the pixels
-// loaded before; pixels that cannot be decoded make the frame fail.
+// Reads another frame into the image. A frame whose directory cannot be reached or whose pixels
+// cannot be decoded fails, with a warning; the frame held before stays loaded and current.
 bool CxTiffImageLoader::loadFrame(int frame) {
   TIFF* tif = m_tiff.get();
-  if (!tif || !TIFFSetSubDirectory(tif, m_directoryOffsets[frame])) return true;
+  const auto refuse = [this, frame](const char* why) {
+    qWarning().noquote() << QStringLiteral("%1: frame %2 %3").arg(m_fileName).arg(frame).arg(
+                                QLatin1String(why));
+    return false;
+  };
+  if (!tif || !TIFFSetSubDirectory(tif, m_directoryOffsets[frame]))
+    return refuse("cannot be reached: its directory cannot be read");
   tiff::TiffPageLayout page;
   ScopedImageBuf pixels;
-  if (!tiff::ReadPageLayout(tif, page) || !tiff::IsSameFrameShape(m_firstPage, page) ||
-      !readPixels(page, pixels))
-    return false;
+  if (!tiff::ReadPageLayout(tif, page) || !tiff::IsSameFrameShape(m_firstPage, page))
+    return refuse("cannot be read: its directory is damaged");
+  if (!readPixels(page, pixels)) return refuse("cannot be read: its pixels are damaged");
   m_image->setImageShallow(pixels.release(), frame, 0, m_image->timestamp());
   m_currentFrame = frame;
   return true;
 }
 
 CxImageData* CxTiffImageLoader::frameData(int frame) {
-  if (!m_image || frame < 0 || frame >= m_frameCount) return nullptr;
+  if (!m_image) return nullptr;
+  if (frame < 0 || frame >= m_frameCount) {
+    qWarning().noquote() << QStringLiteral("%1: there is no frame %2 (the file has %3)")
+                                .arg(m_fileName)
+                                .arg(frame)
+                                .arg(m_frameCount);
+    return nullptr;
+  }
   if (frame != m_currentFrame && !loadFrame(frame)) return nullptr;
   if (frame < m_timestampsUs.size()) {
     m_image->setTimestampUs(m_timestampsUs[frame]);

@@ -85,7 +85,7 @@ bool ChooseSampleType(TiffPageLayout& layout) {
     else
       return false;
     layout.bitDepth = bits;
-    // Step 3: MaxSampleValue below the sample range names the significant bits.
+    // MaxSampleValue below the sample range names the significant bits.
     const std::uint32_t m = layout.maxSampleValue;
     if (m != 0 && (bits >= 32 || m < (std::uint32_t(1) << bits))) layout.bitDepth = BitsToHold(m);
   } else if (layout.sampleFormat == SAMPLEFORMAT_INT) {

@@ -45,7 +45,7 @@ struct TiffPageLayout {
   Method method = Method::Samples;
   int channels = 0;
   ExImageDataType dataType = eImageDataUnknown;
-  int bitDepth = 0;                   // the significant bits as declared (steps 2 and 3)
+  int bitDepth = 0;                   // significant bits by BitsPerSample and MaxSampleValue
   bool invert = false;                // MinIsWhite
   std::vector<std::uint8_t> palette;  // Palette: B, G, R per entry (8-bit)
 };

@@ -105,15 +105,15 @@ RowConverter ConverterFor(ExImageDataType in, ExImageDataType out) {
 bool MakeWritePlan(const SxImageBuf& buf, bool keepDeepData, bool scaleRange, int compressionOption,
                    TiffWritePlan& plan) {
   plan = TiffWritePlan{};
-  // Step 1: interleaved 1-, 3- and 4-channel images only.
+  // Interleaved 1-, 3- and 4-channel images only.
   if (!HasPixels(buf) || buf.planar != 0 || !IsWritableType(buf.dataType)) return false;
   if (buf.channels != 1 && buf.channels != 3 && buf.channels != 4) return false;
-  // Step 2: colour for unsigned 8- and 16-bit data; alpha is dropped.
+  // Colour for unsigned 8- and 16-bit data; alpha is dropped.
   const bool colour = buf.channels > 1;
   if (colour && buf.dataType != eImageDataUInt8 && buf.dataType != eImageDataUInt16) return false;
   plan.samples = colour ? 3 : 1;
 
-  // Step 3: written type and depth.
+  // The written type and depth.
   const int typeBits = BytesPerSample(buf.dataType) * kBitsOf8;
   const int depth = buf.bitDepth > 0 && buf.bitDepth <= typeBits ? buf.bitDepth : typeBits;
   plan.dataType = buf.dataType;
@@ -132,7 +132,7 @@ bool MakeWritePlan(const SxImageBuf& buf, bool keepDeepData, bool scaleRange, in
   plan.compression = CompressionOf(compressionOption);
   plan.rowBytes = std::size_t(buf.width) * plan.samples * BytesPerSample(plan.dataType);
 
-  // Step 7: a grey buffer with compact rows needs no conversion and goes in one strip.
+  // A grey buffer with compact rows needs no conversion and goes in one strip.
   plan.direct = !colour && plan.shift == 0 && plan.dataType == buf.dataType &&
                 std::size_t(buf.linePitch) == plan.rowBytes;
   const std::uint32_t height = std::uint32_t(buf.height);

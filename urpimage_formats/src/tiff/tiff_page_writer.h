@@ -1,6 +1,6 @@
 #pragma once
-// Writing one framework buffer as one TIFF page: how its samples are written (steps 1 to 3 of
-// saving), the page's layout tags (step 5) and its strips (step 7).
+// Writing one framework buffer as one TIFF page: how its samples are written (type, depth,
+// colour), the page's layout tags and its strips.
 
 #include <ur/image_buf.h>
 

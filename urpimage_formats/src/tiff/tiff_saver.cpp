@@ -16,7 +16,7 @@ namespace ur {
 
 namespace {
 
-// Step 6: the metadata as XML, its common record stating the written data type, and the
+// The metadata as XML, its common record stating the written data type, and the
 // record's descriptive fields as TIFF tags.
 void WriteMetadata(TIFF* tif, const CxMetadata& source, ExImageDataType writtenType) {
   if (source.isEmpty()) return;
@@ -59,7 +59,7 @@ bool CxTiffImageSaver::saveImageData(const IxData* data, int frame) {
       m_options.value(QLatin1String(tiff::kOptionCompression), tiff::kDefaultCompression).toInt();
   if (!tiff::MakeWritePlan(buf, keepDeepData, scaleRange, compression, plan)) return false;
 
-  // Step 4: the first frame creates the file; later ones are marked as pages of it.
+  // The first frame creates the file; later ones are marked as pages of it.
   if (!m_tiff) {
     if (!openFile()) return false;
   } else {

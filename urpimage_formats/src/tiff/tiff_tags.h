@@ -29,7 +29,7 @@ void SetTextTag(TIFF* tif, std::uint32_t tag, const QString& text);
 // when the tag is absent or holds no number.
 qint64 PageTimestampUs(TIFF* tif);
 
-// Step 7 of opening: a common image record built from Make, Model, Software, Artist, the
+// A common image record built from Make, Model, Software, Artist, the
 // rights notice, DateTime, ExposureTime, ApertureValue, FNumber, WhiteBalance and
 // ISOSpeedRatings of the current directory. Null when none of these tags holds a value.
 std::unique_ptr<CxCommonImageMetadata> CommonRecordFromTags(TIFF* tif);
