@@ -3,8 +3,9 @@
 //   zel_samples make <dir>                  the four small sample frames
 //   zel_samples bench-frames <dir>          the two 4000 x 3000 benchmark frames
 //   zel_samples compare <source> <restored> [bggr|rggb|gbrg|grbg]
-//        prints "exact" or "max difference N"; the grid lets a mosaic be compared with a
-//        demosaiced colour image. Exit status 0 in both cases, 2 when the images cannot be read
+//        prints "exact" or "max difference N". The source is read as the converters read it
+//        (a DNG as its raw mosaic with the file's grid); the grid lets a mosaic be compared with
+//        a demosaiced colour image. Exit status 0 in both cases, 2 when the images cannot be read
 //        or compared.
 
 #include "image_compare.h"
@@ -12,6 +13,9 @@
 
 #include <ur/buffers.h>
 #include <ur/format_manager.h>
+#include <ur/image.h>
+
+#include <zel/input_reading.h>
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -57,16 +61,23 @@ int Compare(const QStringList& args) {
     PrintUsage();
     return kExitUsage;
   }
-  auto* manager = ur::CxImageFormatManager::instance();
-  ur::ScopedImageBuf images[2];
-  for (int i = 0; i < 2; ++i) {
-    if (!manager->loadImageFromFile(args[2 + i], images[i].get(), nullptr)) {
-      std::fprintf(stderr, "zel_samples: cannot read %s\n", qUtf8Printable(args[2 + i]));
-      return kExitUsage;
-    }
+  // The source is read as the converters read it (DNG mosaics, MATLAB and text matrices too).
+  ur::CxImage source;
+  ur::ExBayerGrid fileGrid = ur::eBayerNone;
+  ur::SxImageBuf sourceBuf;
+  if (ur::Failed(urs::zel::ReadInputImage(args[2], source, fileGrid)) ||
+      ur::Failed(source.getImageBuf(sourceBuf))) {
+    std::fprintf(stderr, "zel_samples: cannot read %s\n", qUtf8Printable(args[2]));
+    return kExitUsage;
+  }
+  if (grid == ur::eBayerNone) grid = fileGrid;
+  ur::ScopedImageBuf restored;
+  if (!ur::CxImageFormatManager::instance()->loadImageFromFile(args[3], restored.get(), nullptr)) {
+    std::fprintf(stderr, "zel_samples: cannot read %s\n", qUtf8Printable(args[3]));
+    return kExitUsage;
   }
   const zel::samples::SxComparison result =
-      zel::samples::CompareImages(images[0].get(), images[1].get(), grid);
+      zel::samples::CompareImages(sourceBuf, restored.get(), grid);
   if (!result.comparable) {
     std::fprintf(stderr, "zel_samples: cannot compare: %s\n", qUtf8Printable(result.reason));
     return kExitUsage;
