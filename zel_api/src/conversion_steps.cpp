@@ -165,6 +165,30 @@ void WarnDroppedEdges(const QString& inputFile, const ur::SxImageBuf& input,
                               .arg(input.height / 2);
 }
 
+void WarnInexactRoundTrip(const QString& inputFile, const ur::SxImageBuf& working,
+                          const unsigned short maxima[3], ur::ExBayerGrid grid,
+                          DemosaicAlgorithm algorithm) {
+  constexpr int kExactLevels = 256;
+  const QString channelNames[3] = {Tr("red"), Tr("green"), Tr("blue")};
+  for (int c = 0; c < working.channels && c < 3; ++c) {
+    const int levels = maxima[c] + 1;
+    if (levels <= kExactLevels) continue;
+    const QString where = working.channels == 1
+                              ? Tr("the image holds")
+                              : Tr("the %1 channel holds").arg(channelNames[c]);
+    qWarning().noquote() << Tr("%1: %2 %3 levels, more than the %4 a ZEL image keeps exactly; "
+                               "the way back gives each sample the nearest stored level.")
+                                .arg(inputFile, where)
+                                .arg(levels)
+                                .arg(kExactLevels);
+  }
+  if (IsMosaic(grid) && algorithm == Simple)
+    qWarning().noquote() << Tr("%1: Simple demosaicing averages the two greens of each 2x2 cell, "
+                               "so the way back cannot give the mosaic exactly; interpolating "
+                               "demosaicing keeps every site's value.")
+                                .arg(inputFile);
+}
+
 ur::Result AllocWorkingBuffer(const ur::SxImageBuf& input, const QSize& region,
                               DemosaicAlgorithm algorithm, ur::ScopedImageBuf& working) {
   const bool mosaic = IsMosaic(input.bayerGrid);

@@ -71,6 +71,14 @@ ur::Result CheckInputImage(const QString& inputFile, const ur::CxImage& image,
 void WarnDroppedEdges(const QString& inputFile, const ur::SxImageBuf& input,
                       DemosaicAlgorithm algorithm);
 
+// Says, before anything is written, when the way back cannot give every source value: a channel
+// of the working buffer with more than 256 occupied levels (maxima hold count - 1) comes back as
+// the nearest stored level, and a mosaic demosaiced by Simple comes back with its two greens of
+// each cell averaged.
+void WarnInexactRoundTrip(const QString& inputFile, const ur::SxImageBuf& working,
+                          const unsigned short maxima[3], ur::ExBayerGrid grid,
+                          DemosaicAlgorithm algorithm);
+
 // Allocates the buffer that receives `region` of `input` (whose grid and bit depth are already
 // the conversion's): three channels, half the region's width and height for Simple, when the
 // grid is a mosaic; one channel of the region's size when it is none. Data type and bit depth

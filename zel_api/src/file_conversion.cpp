@@ -150,6 +150,7 @@ unsigned int ConvertFileToZel(unsigned long long pluginId, const QString& inputF
   detail::LevelStep failedStep = detail::LevelStep::Mark;
   r = detail::AnalyseLevels(working.get(), pairs, record, maxima, failedStep);
   if (ur::Failed(r)) return StepFailed(detail::LevelStepName(failedStep), r);
+  detail::WarnInexactRoundTrip(inputFile, working.get(), maxima, input.bayerGrid, algorithm);
   // After the analysis, which has already folded the thresholded levels.
   QVector<InvalidPixel> invalidPixels;
   if (useThreshold) {

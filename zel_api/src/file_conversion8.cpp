@@ -93,6 +93,7 @@ unsigned int ConvertFileToZel8(const QString& inputFile, const QString& outputFi
   detail::LevelStep failedStep = detail::LevelStep::Mark;
   r = detail::AnalyseLevels(working, detail::ThresholdPairs{}, record, maxima, failedStep);
   if (ur::Failed(r)) return failedStep == detail::LevelStep::Mark ? r : rc::Fail;
+  detail::WarnInexactRoundTrip(inputFile, working, maxima, grid, algorithm);
 
   ur::ScopedImageBuf zel;
   if (ur::Failed(detail::AllocZelBuffer(working, zel))) return rc::Fail;
