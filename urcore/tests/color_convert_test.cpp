@@ -1,5 +1,6 @@
 #include <ur/color_convert.h>
 
+#include <zel_testing/log_capture.h>
 #include <zel_testing/image_builder.h>
 
 #include <gtest/gtest.h>
@@ -228,36 +229,17 @@ TEST(ConvertDoubleToU, ClampsAndRounds) {
   EXPECT_EQ(dst->bitDepth, 16);
 }
 
-// Warnings logged while it lives.
-class WarningCapture {
-public:
-  WarningCapture() {
-    s_messages.clear();
-    m_previous = qInstallMessageHandler(&Handle);
-  }
-  ~WarningCapture() { qInstallMessageHandler(m_previous); }
-  static const QStringList& messages() { return s_messages; }
-
-private:
-  static void Handle(QtMsgType type, const QMessageLogContext&, const QString& text) {
-    if (type == QtWarningMsg) s_messages.append(text);
-  }
-  static QStringList s_messages;
-  QtMessageHandler m_previous = nullptr;
-};
-QStringList WarningCapture::s_messages;
-
 // Whole numbers that fit are sample levels: kept, with the depth of the largest, silently.
 // Anything else is stretched as by eNormalizeMinMax, and the range is reported.
 TEST(ConvertDoubleToU, KeepsWholeNumbersThatFitAndReportsEveryStretch) {
   auto levels = MakeImage<double>({4, 1, 1, 0, 8}, {1.0, 50.0, 0.0, 17.0});
   auto dst = MakeZeroImage<std::uint16_t>({4, 1, 1, 0, 2});
   {
-    const WarningCapture capture;
+    const zel::testing::LogCapture capture(QtWarningMsg);
     ASSERT_EQ(ConvertDoubleToU(levels.get(), dst.get(), eNormalizeKeepIntegers, nullptr, nullptr,
                                false),
               rc::Ok);
-    EXPECT_TRUE(capture.messages().isEmpty());
+    EXPECT_TRUE(capture.lines().isEmpty());
   }
   EXPECT_EQ(Samples<std::uint16_t>(dst.get()), (Words{1, 50, 0, 17}));
   EXPECT_EQ(dst->bitDepth, 6);
@@ -279,27 +261,27 @@ TEST(ConvertDoubleToU, KeepsWholeNumbersThatFitAndReportsEveryStretch) {
     SCOPED_TRACE(c.range);
     auto src = MakeImage<double>({4, 1, 1, 0, 8}, c.values);
     auto out = MakeZeroImage<std::uint16_t>({4, 1});
-    const WarningCapture capture;
+    const zel::testing::LogCapture capture(QtWarningMsg);
     ASSERT_EQ(
         ConvertDoubleToU(src.get(), out.get(), eNormalizeKeepIntegers, nullptr, nullptr, false),
         rc::Ok);
     EXPECT_EQ(Samples<std::uint16_t>(out.get()), c.expected);
     EXPECT_EQ(out->bitDepth, 16);
-    ASSERT_EQ(capture.messages().size(), 1);
-    EXPECT_TRUE(capture.messages()[0].contains(QLatin1String(c.range)))
-        << capture.messages()[0].toStdString();
-    EXPECT_TRUE(capture.messages()[0].contains(QLatin1String("0..65535")));
+    ASSERT_EQ(capture.lines().size(), 1);
+    EXPECT_TRUE(capture.lines()[0].contains(QLatin1String(c.range)))
+        << capture.lines()[0].toStdString();
+    EXPECT_TRUE(capture.lines()[0].contains(QLatin1String("0..65535")));
   }
 
   // The destination's range decides what fits: 300 does not fit 8 bits.
   auto wide = MakeImage<double>({2, 1}, {0.0, 300.0});
   auto bytes = MakeZeroImage<std::uint8_t>({2, 1});
-  const WarningCapture capture;
+  const zel::testing::LogCapture capture(QtWarningMsg);
   ASSERT_EQ(ConvertDoubleToU(wide.get(), bytes.get(), eNormalizeKeepIntegers, nullptr, nullptr,
                              false),
             rc::Ok);
   EXPECT_EQ(Samples<std::uint8_t>(bytes.get()), (Bytes{0, 255}));
-  EXPECT_EQ(capture.messages().size(), 1);
+  EXPECT_EQ(capture.lines().size(), 1);
 }
 
 TEST(ConvertDoubleToU, RefusesBadArgumentsWithoutWriting) {

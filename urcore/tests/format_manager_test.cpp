@@ -4,6 +4,7 @@
 #include <ur/plugin.h>
 #include <ur/rtti.h>
 
+#include <zel_testing/log_capture.h>
 #include <zel_testing/image_builder.h>
 #include <zel_testing/printers.h>
 
@@ -289,22 +290,6 @@ TEST_F(FormatManager, SuffixListsFollowTheRegistry) {
   EXPECT_EQ(ClassOf(m_manager->createLoader(path("late.zt5")).get()), NameOf<ZtLateLoader>());
 }
 
-// Captures warnings while it lives.
-class WarningCapture {
-public:
-  WarningCapture() { s_messages.clear(); m_previous = qInstallMessageHandler(&Handle); }
-  ~WarningCapture() { qInstallMessageHandler(m_previous); }
-  static const QStringList& messages() { return s_messages; }
-
-private:
-  static void Handle(QtMsgType type, const QMessageLogContext&, const QString& text) {
-    if (type == QtWarningMsg) s_messages.append(text);
-  }
-  static QStringList s_messages;
-  QtMessageHandler m_previous = nullptr;
-};
-QStringList WarningCapture::s_messages;
-
 TEST(FormatPlugins, EmptyFolderLoadsNothingAndABrokenModuleIsNamedOnce) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
@@ -312,12 +297,12 @@ TEST(FormatPlugins, EmptyFolderLoadsNothingAndABrokenModuleIsNamedOnce) {
 
   WriteAll(dir.filePath("urpbroken.so"), "not a shared library");
   WriteAll(dir.filePath("libother.so"), "not named like a format plug-in");
-  const WarningCapture capture;
+  const zel::testing::LogCapture capture(QtWarningMsg);
   EXPECT_EQ(ur::LoadFormatPlugins(dir.path()), 0);
-  ASSERT_EQ(capture.messages().size(), 1);
-  EXPECT_TRUE(capture.messages()[0].contains(QStringLiteral("urpbroken.so")));
+  ASSERT_EQ(capture.lines().size(), 1);
+  EXPECT_TRUE(capture.lines()[0].contains(QStringLiteral("urpbroken.so")));
   EXPECT_EQ(ur::LoadFormatPlugins(dir.path()), 0);
-  EXPECT_EQ(capture.messages().size(), 1);  // each module is tried once per process
+  EXPECT_EQ(capture.lines().size(), 1);  // each module is tried once per process
 }
 
 }  // namespace

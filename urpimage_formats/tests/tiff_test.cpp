@@ -8,6 +8,7 @@
 #include <ur/format_manager.h>
 #include <ur/image_data.h>
 
+#include <zel_testing/log_capture.h>
 #include <zel_testing/image_builder.h>
 #include <zel_testing/printers.h>
 
@@ -269,21 +270,24 @@ std::unique_ptr<ur::CxImageData> Frame(const ScopedImageBuf& pixels, qint64 time
   return data;
 }
 
+// Saves the frames as one uncompressed sequence, frame i stamped i x timestampStep.
+bool SaveSequence(const QString& file, const std::vector<ScopedImageBuf>& frames,
+                  qint64 timestampStep) {
+  auto saver = Manager()->createSaver(file);
+  if (!saver) return false;
+  saver->setSequenceSize(int(frames.size()));
+  saver->setOptions(Options(0));
+  for (std::size_t i = 0; i < frames.size(); ++i)
+    if (!saver->saveImageData(Frame(frames[i], qint64(i) * timestampStep).get(), int(i)))
+      return false;
+  return saver->close();
+}
+
 TEST_F(TiffFormat, ThreePageSequenceHasFramesRateAndMovesBackToTheFirstFrame) {
   const QString file = path("sequence.tif");
   std::vector<ScopedImageBuf> frames;
   for (int i = 0; i < 3; ++i) frames.push_back(PatternImage<std::uint16_t>(9, 7, 1, 16, i + 1));
-  {
-    auto saver = Manager()->createSaver(file);
-    ASSERT_TRUE(saver);
-    saver->setSequenceSize(3);
-    saver->setOptions(Options(0));
-    for (int i = 0; i < 3; ++i) {
-      const auto data = Frame(frames[i], qint64(i) * 100000);
-      ASSERT_TRUE(saver->saveImageData(data.get(), i));
-    }
-    ASSERT_TRUE(saver->close());
-  }
+  ASSERT_TRUE(SaveSequence(file, frames, 100000));
 
   auto loader = Manager()->createLoader(file);
   ASSERT_TRUE(loader);
@@ -322,13 +326,7 @@ TEST_F(TiffFormat, FrameWhoseDirectoryCannotBeReadFailsWithAWarning) {
   const QString file = path("damaged.tif");
   std::vector<ScopedImageBuf> frames;
   for (int i = 0; i < 3; ++i) frames.push_back(PatternImage<std::uint8_t>(8, 6, 1, 8, i + 1));
-  {
-    auto saver = Manager()->createSaver(file);
-    ASSERT_TRUE(saver);
-    saver->setSequenceSize(3);
-    for (int i = 0; i < 3; ++i) ASSERT_TRUE(saver->saveImageData(Frame(frames[i], i).get(), i));
-    ASSERT_TRUE(saver->close());
-  }
+  ASSERT_TRUE(SaveSequence(file, frames, 1));
   std::uint64_t secondDirectory = 0;
   {
     const Tiff tif = OpenTiff(file, "r");
@@ -347,17 +345,14 @@ TEST_F(TiffFormat, FrameWhoseDirectoryCannotBeReadFailsWithAWarning) {
   f.close();
 
   QStringList warnings;
-  static QStringList* sink = nullptr;
-  sink = &warnings;
-  const QtMessageHandler previous =
-      qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-        if (type == QtWarningMsg && text.contains(QLatin1String("frame"))) sink->append(text);
-      });
-  const std::unique_ptr<ur::CxImageData> second(loader->imageData(1));
-  const std::unique_ptr<ur::CxImageData> beyond(loader->imageData(3));
-  qInstallMessageHandler(previous);
-  EXPECT_EQ(second, nullptr);
-  EXPECT_EQ(beyond, nullptr);
+  {
+    const zel::testing::LogCapture capture(QtWarningMsg);
+    const std::unique_ptr<ur::CxImageData> second(loader->imageData(1));
+    const std::unique_ptr<ur::CxImageData> beyond(loader->imageData(3));
+    EXPECT_EQ(second, nullptr);
+    EXPECT_EQ(beyond, nullptr);
+    warnings = capture.lines().filter(QStringLiteral("frame"));
+  }
   ASSERT_EQ(warnings.size(), 2);
   EXPECT_TRUE(warnings[0].contains(file) && warnings[0].contains(QLatin1String("frame 1")))
       << warnings[0].toStdString();

@@ -7,6 +7,7 @@
 #include <ur/common_image_metadata.h>
 #include <ur/image_data.h>
 
+#include <zel_testing/log_capture.h>
 #include <zel_testing/image_builder.h>
 #include <zel_testing/printers.h>
 #include <zel_testing/test_data.h>
@@ -65,25 +66,6 @@ const char kTwoChannelRecord[] =
     "<ur_metadata version=\"1\"><item type=\"urs::matlab::CxMatlabImageMetadata\">"
     "<reverse_rows>false</reverse_rows><orig_channels>2</orig_channels>"
     "<saved_channels>2</saved_channels></item></ur_metadata>";
-
-// Critical messages logged while it lives.
-class CriticalCapture {
-public:
-  CriticalCapture() {
-    s_messages.clear();
-    m_previous = qInstallMessageHandler(&Handle);
-  }
-  ~CriticalCapture() { qInstallMessageHandler(m_previous); }
-  static const QStringList& messages() { return s_messages; }
-
-private:
-  static void Handle(QtMsgType type, const QMessageLogContext&, const QString& text) {
-    if (type == QtCriticalMsg) s_messages.append(text);
-  }
-  static QStringList s_messages;
-  QtMessageHandler m_previous = nullptr;
-};
-QStringList CriticalCapture::s_messages;
 
 class MatlabTest : public ::testing::Test {
 protected:
@@ -384,12 +366,12 @@ TEST(MatlabMetadata, MissingElementIsLoggedWhileTheOthersAreStillRead) {
   urs::matlab::CxMatlabImageMetadata record;
   record.origChannels = 7;
   urs::matlab::CxMatlabMetadataLoader loader;
-  const CriticalCapture capture;
+  const zel::testing::LogCapture capture(QtCriticalMsg);
   EXPECT_FALSE(loader.load(doc.documentElement(), &record));
   EXPECT_TRUE(record.reverseRows);
   EXPECT_EQ(record.origChannels, 7);
   EXPECT_EQ(record.savedChannels, 3);
-  EXPECT_EQ(capture.messages(),
+  EXPECT_EQ(capture.lines(),
             QStringList{QStringLiteral("ERROR | Missing 'orig_channels' tag.")});
   EXPECT_FALSE(loader.load(doc.documentElement(), nullptr));
 }

@@ -1,6 +1,7 @@
 // The input readers' dispatch by suffix, their failure codes and the demosaicing front.
 #include <zel/input_reading.h>
 
+#include <zel_testing/log_capture.h>
 #include <zel_testing/image_builder.h>
 #include <zel_testing/printers.h>
 #include <zel_testing/test_data.h>
@@ -104,26 +105,6 @@ TEST(InputReading, TextMatrixIsReadAsOneSixteenBitChannelWithoutGrid) {
   EXPECT_EQ(buf.dataType, ur::eImageDataUInt16);
 }
 
-// Warnings logged while an instance lives.
-class WarningCapture {
-public:
-  WarningCapture() {
-    lines().clear();
-    m_previous = qInstallMessageHandler(&WarningCapture::handle);
-  }
-  ~WarningCapture() { qInstallMessageHandler(m_previous); }
-  static QStringList& lines() {
-    static QStringList captured;
-    return captured;
-  }
-
-private:
-  static void handle(QtMsgType type, const QMessageLogContext&, const QString& text) {
-    if (type == QtWarningMsg) lines().append(text);
-  }
-  QtMessageHandler m_previous = nullptr;
-};
-
 void WriteText(const QString& path, const QByteArray& text) {
   QFile file(path);
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -163,7 +144,7 @@ TEST(InputReading, MatrixOfLevelsKeepsItsValuesAndFractionsAreStretchedWithAWarn
       SCOPED_TRACE(QStringLiteral("%1 %2").arg(path, raw ? "raw" : "input").toStdString());
       ur::CxImage image;
       ur::ExBayerGrid grid = ur::eBayerRGGB;
-      const WarningCapture capture;
+      const zel::testing::LogCapture capture(QtWarningMsg);
       ASSERT_EQ(raw ? ReadRawImage(path, image, grid) : ReadInputImage(path, image, grid), rc::Ok);
       EXPECT_TRUE(capture.lines().isEmpty()) << capture.lines().join("\n").toStdString();
       ur::SxImageBuf buf;
@@ -181,7 +162,7 @@ TEST(InputReading, MatrixOfLevelsKeepsItsValuesAndFractionsAreStretchedWithAWarn
   WriteText(fractions, "0.5 1.5\n2.5 4.5\n");
   ur::CxImage image;
   ur::ExBayerGrid grid = ur::eBayerNone;
-  const WarningCapture capture;
+  const zel::testing::LogCapture capture(QtWarningMsg);
   ASSERT_EQ(ReadRawImage(fractions, image, grid), rc::Ok);
   ur::SxImageBuf buf;
   ASSERT_FALSE(ur::Failed(image.getImageBuf(buf)));
@@ -215,7 +196,7 @@ TEST(InputReading, RefusedMatricesAreNamedWithTheirReasonInAWarning) {
     SCOPED_TRACE(c.path.toStdString());
     ur::CxImage image;
     ur::ExBayerGrid grid = ur::eBayerNone;
-    const WarningCapture capture;
+    const zel::testing::LogCapture capture(QtWarningMsg);
     EXPECT_EQ(ReadRawImage(c.path, image, grid), c.code);
     EXPECT_FALSE(image.isValid());
     ASSERT_EQ(capture.lines().size(), 1) << capture.lines().join("\n").toStdString();

@@ -2,6 +2,7 @@
 // reading its record back, through real PNG files in a temporary folder.
 #include <zel/zel_file.h>
 
+#include <zel_testing/log_capture.h>
 #include <zel_testing/image_builder.h>
 #include <zel_testing/printers.h>
 
@@ -24,36 +25,13 @@
 
 namespace {
 
+using zel::testing::LogCapture;
+
 using namespace urs::zel;
 namespace rc = ur::rc;
 using zel::testing::MakeImage;
 using zel::testing::MakeZeroImage;
 using zel::testing::SampleAt;
-
-// Messages logged while an instance lives.
-class LogCapture {
-public:
-  LogCapture() { m_previous = qInstallMessageHandler(&LogCapture::handle); }
-  ~LogCapture() {
-    qInstallMessageHandler(m_previous);
-    lines().clear();
-  }
-  static QStringList& lines() {
-    static QStringList captured;
-    return captured;
-  }
-  bool contains(const QString& text) const {
-    for (const QString& line : lines())
-      if (line.contains(text)) return true;
-    return false;
-  }
-
-private:
-  static void handle(QtMsgType, const QMessageLogContext&, const QString& text) {
-    lines().append(text);
-  }
-  QtMessageHandler m_previous = nullptr;
-};
 
 // Channel c occupies the given levels (ascending), mapped to their ranks.
 void SetChannel(ZelMetadata& md, int c, std::initializer_list<int> levels) {

@@ -5,6 +5,7 @@
 #include <zel/reverse_conversion.h>
 #include <zel/zel_file.h>
 
+#include <zel_testing/log_capture.h>
 #include <zel_testing/image_builder.h>
 #include <zel_testing/printers.h>
 
@@ -26,32 +27,14 @@
 
 namespace {
 
+using zel::testing::LogCapture;
+
 namespace rc = ur::rc;
 using urs::zel::ConvertZelFileToRAW;
 using zel::testing::CpuPluginId;
 using zel::testing::LoadTopDown;
 using zel::testing::MakeImage;
 using zel::testing::Samples;
-
-// Messages logged while an instance lives.
-class LogCapture {
-public:
-  LogCapture() { m_previous = qInstallMessageHandler(&LogCapture::handle); }
-  ~LogCapture() {
-    qInstallMessageHandler(m_previous);
-    lines().clear();
-  }
-  static QStringList& lines() {
-    static QStringList captured;
-    return captured;
-  }
-
-private:
-  static void handle(QtMsgType, const QMessageLogContext&, const QString& text) {
-    lines().append(text);
-  }
-  QtMessageHandler m_previous = nullptr;
-};
 
 // Asymmetric, every value below 256.
 const std::vector<std::uint8_t> kLowValues = {0,  3,  17,  200, 255, 1, 2,  90,
