@@ -54,8 +54,8 @@ ConvertorOptions::ConvertorOptions()
                 Text("Algorithm"), Text("sd")),
       reverse(QStringList{Text("r"), Text("reverse")},
               Text("[optional] Restores the raw image of the ZEL image given with -i into the "
-                   "output file, whose suffix chooses its format (for example .tif or .png). "
-                   "-b and -a are ignored.")),
+                   "output file, whose suffix chooses a lossless format: .tif, .tiff, .png or "
+                   ".pgm. -b and -a are ignored.")),
       verbose(QStringList{Text("verbose")},
               Text("[optional] Also shows the plug-ins loaded and the time each step took.")) {}
 
