@@ -2,6 +2,7 @@
 #include <ur/geometry.h>
 #include <ur/image.h>
 
+#include <zel_testing/log_capture.h>
 #include <zel_testing/image_builder.h>
 #include <zel_testing/printers.h>
 #include <zel_testing/test_data.h>
@@ -171,21 +172,7 @@ CxImage SmallGreyImage() {
   return image;
 }
 
-// Captures the Qt log while alive.
-class LogCapture {
-public:
-  LogCapture() {
-    s_lines.clear();
-    m_previous = qInstallMessageHandler(&LogCapture::handle);
-  }
-  ~LogCapture() { qInstallMessageHandler(m_previous); }
-  const QStringList& lines() const { return s_lines; }
-
-private:
-  static void handle(QtMsgType, const QMessageLogContext&, const QString& text) { s_lines << text; }
-  static inline QStringList s_lines;
-  QtMessageHandler m_previous = nullptr;
-};
+using zel::testing::LogCapture;
 
 // ---- the ZEL record tag --------------------------------------------------------------------
 

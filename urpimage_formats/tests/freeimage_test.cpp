@@ -9,6 +9,7 @@
 #include <ur/image_data.h>
 #include <ur/rtti.h>
 
+#include <zel_testing/log_capture.h>
 #include <zel_testing/image_builder.h>
 #include <zel_testing/printers.h>
 #include <zel_testing/test_data.h>
@@ -47,30 +48,7 @@ using zel::testing::Samples;
 const QString kLoaderClass = QStringLiteral("ur::CxFreeImageLoader");
 const QString kSaverClass = QStringLiteral("ur::CxFreeImageSaver");
 
-// Collects the log while alive.
-class LogCapture {
-public:
-  LogCapture() {
-    messages().clear();
-    m_previous = qInstallMessageHandler(&LogCapture::handle);
-  }
-  ~LogCapture() { qInstallMessageHandler(m_previous); }
-  LogCapture(const LogCapture&) = delete;
-  LogCapture& operator=(const LogCapture&) = delete;
-
-  bool contains(const QString& text) const { return messages().join('\n').contains(text); }
-  QString all() const { return messages().join('\n'); }
-
-private:
-  static QStringList& messages() {
-    static QStringList list;
-    return list;
-  }
-  static void handle(QtMsgType, const QMessageLogContext&, const QString& message) {
-    messages().append(message);
-  }
-  QtMessageHandler m_previous = nullptr;
-};
+using zel::testing::LogCapture;
 
 class FreeImageFormats : public ::testing::Test {
 protected:

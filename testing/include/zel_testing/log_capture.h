@@ -1,6 +1,6 @@
 #pragma once
 // The Qt log captured while an instance lives, for tests that check what a function reported.
-// One capture at a time: the handler is process-wide.
+// One capture at a time: the handler is process-wide. Messages may come from any thread.
 
 #include <QString>
 #include <QStringList>
@@ -17,8 +17,12 @@ public:
   LogCapture(const LogCapture&) = delete;
   LogCapture& operator=(const LogCapture&) = delete;
 
-  // The captured messages, oldest first.
+  // The captured messages, oldest first (not to be read while another thread logs).
   static const QStringList& lines();
+  // The captured messages of one type, oldest first; how many were captured; forgets them.
+  static QStringList texts(QtMsgType type);
+  static int count();
+  static void clear();
   // True when a captured message contains text.
   static bool contains(const QString& text);
   // The captured messages, one per line.

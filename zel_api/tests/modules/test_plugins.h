@@ -1,18 +1,16 @@
 #pragma once
-// Where the test conversion plug-ins are built, how tests reach the fake's control interface,
-// and a capture of the log lines written meanwhile.
+// Where the test conversion plug-ins are built and how tests reach the fake's control
+// interface; the log lines written meanwhile are captured by zel_testing's LogCapture.
 
 #include "fake_plugin_control.h"
 
-#include <QMutex>
-#include <QMutexLocker>
+#include <zel_testing/log_capture.h>
+
 #include <QObject>
 #include <QPluginLoader>
 #include <QString>
 #include <QStringList>
 
-#include <utility>
-#include <vector>
 
 #ifndef ZEL_TEST_PLUGIN_DIR
 #error "ZEL_TEST_PLUGIN_DIR must name the folder of the test plug-ins"
@@ -40,51 +38,5 @@ inline QObject* FakePluginRoot() { return QPluginLoader(FakePluginPath()).instan
 inline FakePluginControl* FakeControl() {
   return qobject_cast<FakePluginControl*>(FakePluginRoot());
 }
-
-// Collects every log line (type and text) while it exists. One at a time.
-class LogCapture {
-public:
-  LogCapture() { previous_ = qInstallMessageHandler(&LogCapture::handle); }
-  ~LogCapture() {
-    qInstallMessageHandler(previous_);
-    QMutexLocker lock(&mutex());
-    lines().clear();
-  }
-  LogCapture(const LogCapture&) = delete;
-  LogCapture& operator=(const LogCapture&) = delete;
-
-  // The texts of the lines of this type, in order.
-  QStringList texts(QtMsgType type) const {
-    QMutexLocker lock(&mutex());
-    QStringList out;
-    for (const auto& line : lines())
-      if (line.first == type) out << line.second;
-    return out;
-  }
-  int count() const {
-    QMutexLocker lock(&mutex());
-    return int(lines().size());
-  }
-  void clear() {
-    QMutexLocker lock(&mutex());
-    lines().clear();
-  }
-
-private:
-  static QMutex& mutex() {
-    static QMutex m;
-    return m;
-  }
-  static std::vector<std::pair<QtMsgType, QString>>& lines() {
-    static std::vector<std::pair<QtMsgType, QString>> l;
-    return l;
-  }
-  static void handle(QtMsgType type, const QMessageLogContext&, const QString& text) {
-    QMutexLocker lock(&mutex());
-    lines().emplace_back(type, text);
-  }
-
-  QtMessageHandler previous_ = nullptr;
-};
 
 }  // namespace zel::testing
