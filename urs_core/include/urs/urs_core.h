@@ -1,7 +1,8 @@
 #pragma once
-// Shared core services: protocol and progress, image repair, image loading, MATLAB files, signed
-// split and plane geometry.
+// Shared core services: protocol and progress, image repair, colour bit-depth detection, image
+// loading, MATLAB files, signed split and plane geometry.
 
+#include <urs/color_bit_depth.h>
 #include <urs/image_loader.h>
 #include <urs/image_repair.h>
 #include <urs/matlab_file.h>

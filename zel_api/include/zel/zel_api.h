@@ -2,6 +2,7 @@
 // The conversion library: the ZEL format, level analysis and conversions.
 
 #include <zel/compaction.h>
+#include <zel/dir_conversion.h>
 #include <zel/file_conversion.h>
 #include <zel/input_reading.h>
 #include <zel/metadata.h>
