@@ -2,6 +2,7 @@
 // The conversion library: the ZEL format, level analysis and conversions.
 
 #include <zel/compaction.h>
+#include <zel/convertor.h>
 #include <zel/dir_conversion.h>
 #include <zel/file_conversion.h>
 #include <zel/input_reading.h>
@@ -11,4 +12,5 @@
 #include <zel/reverse_conversion.h>
 #include <zel/thresholding.h>
 #include <zel/types.h>
+#include <zel/version.h>
 #include <zel/zel_file.h>
