@@ -17,7 +17,7 @@ PACKAGES=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # independent peers used by tests and benchmarks
-  imagemagick libjxl-tools pngcheck libraw-bin libimage-exiftool-perl
+  imagemagick libjxl-tools pngcheck libraw-bin libimage-exiftool-perl parallel
   # headless desktop runs and screenshots
   xvfb x11-apps
 )

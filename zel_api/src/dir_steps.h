@@ -4,6 +4,7 @@
 // summary.
 
 #include <zel/dir_conversion.h>
+#include <zel/dir_jobs.h>
 
 #include <ur/cancellation_token.h>
 #include <ur/image.h>
@@ -19,10 +20,7 @@ namespace urs::zel::detail {
 
 // One directory of the tree with input files: its path (trailing separator, native form) and
 // the names of its input files.
-struct DirJob {
-  QString dir;
-  QStringList files;
-};
+using DirJob = ConversionJob;
 
 // The directory with a trailing separator, in native form.
 QString WithTrailingSeparator(const QString& dir);

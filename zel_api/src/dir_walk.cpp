@@ -1,6 +1,7 @@
 // The directory listing and the tree walk of the directory conversion.
 #include "dir_steps.h"
 
+#include <zel/dir_jobs.h>
 #include <zel/input_reading.h>
 
 #include <QDir>
@@ -64,3 +65,11 @@ QString DirOutputPath(const QString& outputDir, const QString& name) {
 }
 
 }  // namespace urs::zel::detail
+
+namespace urs::zel {
+
+QVector<ConversionJob> ListConversionJobs(const QString& root, bool recursive) {
+  return detail::WalkInputTree(root, recursive);
+}
+
+}  // namespace urs::zel

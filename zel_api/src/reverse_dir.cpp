@@ -82,6 +82,8 @@ unsigned int ConvertDirToRaw(BackZelParams& params, ur::CxCancellationToken* tok
   double total = 0.0;
   ur::Result result = rc::Ok;
   WrittenOutputs written;
+  ZelRunSummary::Directory counts;
+  counts.path = params.inputDir;
   for (const QString& name : names) {
     // Polled once per file: a cancellation takes effect after the file in progress.
     if (token && token->isCancelled()) {
@@ -102,6 +104,7 @@ unsigned int ConvertDirToRaw(BackZelParams& params, ur::CxCancellationToken* tok
       result = ConvertZelFileToRAW(params.pluginId, params.inputDir + name, output, nullptr);
       if (ur::Succeeded(result)) written.add(output);
     }
+    ++(ur::Failed(result) ? counts.failed : counts.converted);
     if (ur::Failed(result)) {
       Report(
           params.protocol,
@@ -113,6 +116,11 @@ unsigned int ConvertDirToRaw(BackZelParams& params, ur::CxCancellationToken* tok
            QCoreApplication::translate("ReverseConversion", "File %1 processed.").arg(name));
   }
 
+  if (params.summary) {
+    params.summary->directories.append(counts);
+    params.summary->converted += counts.converted;
+    params.summary->failed += counts.failed;
+  }
   SetProgress(params.progress, 100.0, QCoreApplication::translate("ReverseConversion", "Finished"));
   Report(params.protocol, QCoreApplication::translate("ReverseConversion", "Finished."));
   return result;

@@ -1,16 +1,25 @@
 #include "zel_convertor_app.h"
 
 #include "command_line.h"
+#include "dir_runs.h"
+#include "exit_status.h"
 #include "message_filter.h"
+#include "protocol_echo.h"
+#include "raw_file.h"
+#include "request.h"
 
+#include <zel/dir_jobs.h>
 #include <zel/file_conversion.h>
 #include <zel/plugin.h>
 #include <zel/reverse_conversion.h>
 
 #include <ur/result.h>
 
+#include <urs/protocol.h>
+
 #include <QDebug>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QVector>
 
@@ -32,14 +41,25 @@ QString PluginDirectory() {
 
 void ReportNoPlugin() { qCritical().noquote() << QStringLiteral("No ZEL plugin is available."); }
 
-void ReportOutcome(unsigned int result) { PrintOutcome(ur::Failed(result) ? "Failed" : "Success"); }
+// Reports the outcome of a single-file conversion and gives its exit status.
+int ReportOutcome(unsigned int result) {
+  PrintOutcome(ur::Failed(result) ? "Failed" : "Success");
+  return ExitStatusOf(result);
+}
 
 // A command line that names no valid conversion.
 int FailWithHelp(const QCommandLineParser& parser) {
   PrintOutcome("Failed");
   std::fputs(qUtf8Printable(parser.helpText()), stdout);
   std::fflush(stdout);
-  return -1;
+  return kExitUsage;
+}
+
+// A command line with an option zelconv cannot honour: why, on standard error.
+int Refuse(const QString& refusal) {
+  std::fprintf(stderr, "zelconv: %s\nFailed\nSee zelconv --help.\n", qUtf8Printable(refusal));
+  std::fflush(stderr);
+  return kExitUsage;
 }
 
 // True when both names lead to one existing file. Writing the output would then destroy the
@@ -50,9 +70,58 @@ bool IsSameFile(const QString& input, const QString& output) {
 }
 
 unsigned int ConvertBack(const QString& input, const QString& output) {
-  QVector<ZelPluginInfo> plugins;
-  if (ur::Failed(GetPlugins(plugins)) || plugins.isEmpty()) return rc::NoPlugin;
-  return ConvertZelFileToRAW(plugins.first().id, input, output, nullptr);
+  const unsigned long long pluginId = FirstPluginId();
+  if (pluginId == 0) return rc::NoPlugin;
+  return ConvertZelFileToRAW(pluginId, input, output, nullptr);
+}
+
+// The reasons of a failed single-file conversion are shown; a good one says only "Success".
+int ConvertOneRaw(const Request& request) {
+  Protocol protocol;
+  ZelParams params = request.params;
+  params.protocol = &protocol;
+  const ur::Result result = ConvertFileRaw(params, request.autoBits, request.input, request.output);
+  if (ur::Failed(result))
+    for (const QString& line : protocol.getProtocol())
+      std::fprintf(stderr, "%s\n", qUtf8Printable(line));
+  return ReportOutcome(result);
+}
+
+int RunDirectory(const Request& request) {
+  ProtocolEcho echo;
+  ZelParams params = request.params;
+  params.inputDir = request.input;
+  params.protocol = echo.protocol();
+  ZelRunSummary summary;
+  const ur::Result result = ConvertDirectories(params, request.autoBits, summary);
+  std::fprintf(stderr, "%d converted, %d skipped, %d failed\n", summary.converted,
+               summary.skippedConverted, summary.failed);
+  return ExitStatusOf(result, &summary);
+}
+
+int RestoreDir(const Request& request) {
+  ProtocolEcho echo;
+  ZelRunSummary summary;
+  const ur::Result result =
+      RestoreDirectory(request.input, request.output, echo.protocol(), summary);
+  std::fprintf(stderr, "%d converted, %d skipped, %d failed\n", summary.converted,
+               summary.skippedConverted, summary.failed);
+  return ExitStatusOf(result, &summary);
+}
+
+int ListJobs(const Request& request) {
+  if (!QFileInfo(request.input).isDir()) {
+    std::fprintf(stderr, "zelconv: %s is no directory.\n", qUtf8Printable(request.input));
+    return kExitFailed;
+  }
+  const char end = request.nulSeparated ? '\0' : '\n';
+  for (const ConversionJob& job :
+       ListConversionJobs(request.input, request.params.processSubfolders)) {
+    std::fputs(QFile::encodeName(job.dir).constData(), stdout);
+    std::fputc(end, stdout);
+  }
+  std::fflush(stdout);
+  return kExitConverted;
 }
 
 }  // namespace
@@ -76,26 +145,41 @@ int ZelConvertorApp::run(const QStringList& arguments) {
   parser.process(arguments);
   SetVerboseMessages(parser.isSet(options.verbose));
 
-  if (arguments.size() < 2 || !parser.isSet(options.input)) return FailWithHelp(parser);
-  const QString input = parser.value(options.input);
-  if (!parser.isSet(options.output)) return FailWithHelp(parser);
-  const QString output = parser.value(options.output);
-
-  const bool reverse = parser.isSet(options.reverse);
-  ur::ExBayerGrid grid = ur::eBayerNone;
-  DemosaicAlgorithm algorithm = Simple;
-  if (!reverse && (!BayerGridFromOption(parser.value(options.bayerGrid), grid) ||
-                   !AlgorithmFromOption(parser.value(options.algorithm), algorithm)))
-    return FailWithHelp(parser);
-
-  if (IsSameFile(input, output)) {
-    qCritical().noquote() << QStringLiteral("The output file %1 is the input file.").arg(output);
-    ReportOutcome(rc::InvalidArg(2));
-    return 0;
+  if (arguments.size() < 2) return FailWithHelp(parser);
+  Request request;
+  QString refusal;
+  switch (ReadRequest(parser, options, request, refusal)) {
+    case RequestStatus::ShowHelp:
+      return FailWithHelp(parser);
+    case RequestStatus::Refused:
+      return Refuse(refusal);
+    case RequestStatus::Ok:
+      break;
   }
-  ReportOutcome(reverse ? ConvertBack(input, output)
-                        : ConvertFileToZel8(input, output, grid, algorithm));
-  return 0;
+  switch (request.mode) {
+    case RunMode::ListJobs:
+      return ListJobs(request);
+    case RunMode::Dir:
+      return RunDirectory(request);
+    case RunMode::DirReverse:
+      return RestoreDir(request);
+    case RunMode::File:
+    case RunMode::FileRaw:
+    case RunMode::FileReverse:
+      break;
+  }
+
+  if (IsSameFile(request.input, request.output)) {
+    qCritical().noquote()
+        << QStringLiteral("The output file %1 is the input file.").arg(request.output);
+    return ReportOutcome(rc::InvalidArg(2));
+  }
+  if (request.mode == RunMode::FileRaw) return ConvertOneRaw(request);
+  return ReportOutcome(request.mode == RunMode::FileReverse
+                           ? ConvertBack(request.input, request.output)
+                           : ConvertFileToZel8(request.input, request.output,
+                                               request.params.bayerGrid,
+                                               request.params.algorithm));
 }
 
 }  // namespace urs::zel

@@ -1,5 +1,5 @@
 #pragma once
-// The console converter's application: identity, plug-ins and the one conversion of a run.
+// The console converter's application: identity, plug-ins and the run a command line asks for.
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -15,10 +15,11 @@ public:
   // (the conversion then fails).
   ZelConvertorApp(int& argc, char** argv);
 
-  // Parses arguments (program name first) and runs the conversion they ask for, reporting
-  // "Success" or "Failed" on standard error; debug and info messages appear only with
-  // --verbose. Returns the exit status: 0 after a conversion attempt whatever its outcome, -1
-  // when the command line names no valid conversion (the help text is printed).
+  // Parses arguments (program name first) and runs what they ask for: one file, reporting
+  // "Success" or "Failed" on standard error, a directory, with its protocol on standard error,
+  // or the list of directories to convert, on standard output. Debug and info messages appear
+  // only with --verbose. Returns the exit status: 0 when everything converted, 1 when anything
+  // failed, 130 after a cancellation, 255 when the command line names no valid run.
   // Help, version and malformed command lines end the process inside the parser.
   int run(const QStringList& arguments);
 };

@@ -63,7 +63,11 @@ TEST_F(ZelconvCommandLine, HelpListsEveryOption) {
         "-a <Algorithm> [optional] Demosaicing algorithm: [sd, id], default: sd.",
         "a grey input (-b none) with at most 256 levels",
         "so the mosaic does not come back exactly",
-        "-r, --reverse", "--verbose", "-v, --version", "-h, --help"})
+        "-r, --reverse", "--verbose", "-v, --version", "-h, --help", "-d, --dir <Directory>",
+        "--subfolders", "--skip-converted", "--bits <N>", "--auto-bits", "--raw", "--debayer",
+        "--together", "--crop <L,T,R,B>", "--threshold <LOW:HIGH[,LOW:HIGH,LOW:HIGH]>",
+        "--list-jobs <Directory>", "-0",
+        "--raw stores each plane of a mosaic exactly when it holds at most 255 levels"})
     EXPECT_TRUE(help.contains(QLatin1String(text))) << text << "\n" << run.out.toStdString();
   EXPECT_FALSE(help.contains(QLatin1String("ahd")));
 }
@@ -172,6 +176,57 @@ TEST_F(ZelconvCommandLine, OptionValuesChooseGridAndAlgorithmInAnyCase) {
     EXPECT_EQ(zel->height, c.height);
     EXPECT_EQ(zel->channels, c.channels);
     EXPECT_EQ(zel->dataType, ur::eImageDataUInt8);
+  }
+}
+
+// Options that do not fit together, or values out of their range, are refused with a message
+// naming the option before anything is read or written.
+TEST_F(ZelconvCommandLine, BadOptionsAreRefusedByName) {
+  const QString dir = m_dir.path();
+  const QStringList io{QStringLiteral("-i"), input(), QStringLiteral("-o"), output()};
+  const QStringList d{QStringLiteral("-d"), dir};
+  struct Refusal {
+    QStringList arguments;
+    const char* named;
+  };
+  const QList<Refusal> cases{
+      {d + io, "-i"},
+      {d + QStringList{QStringLiteral("-o"), dir}, "-o"},
+      {io + QStringList{QStringLiteral("--debayer")}, "--debayer"},
+      {d + QStringList{QStringLiteral("--raw")}, "--raw"},
+      {d + QStringList{QStringLiteral("--raw"), QStringLiteral("-b"), QStringLiteral("none")},
+       "--raw"},
+      {d + QStringList{QStringLiteral("-b"), QStringLiteral("rggb")}, "-b"},
+      {d + QStringList{QStringLiteral("--bits"), QStringLiteral("8"),
+                       QStringLiteral("--auto-bits")},
+       "--auto-bits"},
+      {d + QStringList{QStringLiteral("--bits"), QStringLiteral("17")}, "--bits"},
+      {d + QStringList{QStringLiteral("--bits"), QStringLiteral("ten")}, "--bits"},
+      {d + QStringList{QStringLiteral("--crop"), QStringLiteral("1,2,3")}, "--crop"},
+      {d + QStringList{QStringLiteral("--crop"), QStringLiteral("1,-2,3,4")}, "--crop"},
+      {d + QStringList{QStringLiteral("--threshold"), QStringLiteral("10:5")}, "--threshold"},
+      {d + QStringList{QStringLiteral("--threshold"), QStringLiteral("1:9,2:9")}, "--threshold"},
+      {d + QStringList{QStringLiteral("--threshold"), QStringLiteral("1:x")}, "--threshold"},
+      {d + QStringList{QStringLiteral("-0")}, "-0"},
+      {{QStringLiteral("-r"), QStringLiteral("-d"), dir}, "-o"},
+      {{QStringLiteral("-r"), QStringLiteral("-d"), dir, QStringLiteral("-o"), dir,
+        QStringLiteral("--raw")},
+       "--raw"},
+      {io + QStringList{QStringLiteral("--subfolders")}, "--subfolders"},
+      {io + QStringList{QStringLiteral("--crop"), QStringLiteral("1,1,1,1")}, "--crop"},
+      {{QStringLiteral("--list-jobs"), dir, QStringLiteral("--raw")}, "--raw"},
+  };
+  const QStringList before = entries();
+  for (const Refusal& c : cases) {
+    SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
+    const ZelconvRun run = RunZelconv(c.arguments);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 255);
+    EXPECT_TRUE(run.saidLine(QStringLiteral("Failed"))) << run.err.toStdString();
+    EXPECT_TRUE(run.err.startsWith(QStringLiteral("zelconv: %1 ").arg(QLatin1String(c.named))))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_EQ(entries(), before);
   }
 }
 

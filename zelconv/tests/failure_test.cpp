@@ -1,4 +1,4 @@
-// Conversions zelconv cannot carry out: "Failed", status 0, and nothing written or replaced.
+// Conversions zelconv cannot carry out: "Failed", status 1, and nothing written or replaced.
 #include <gtest/gtest.h>
 #include <ur/image.h>
 #include <zel_testing/image_builder.h>
@@ -73,7 +73,7 @@ protected:
     const QStringList before = entries();
     const ZelconvRun run = RunZelconv(arguments);
     ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.saidLine(QStringLiteral("Failed"))) << run.err.toStdString();
     EXPECT_FALSE(run.saidLine(QStringLiteral("Success")));
     EXPECT_EQ(entries(), before);

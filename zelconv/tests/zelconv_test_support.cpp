@@ -5,6 +5,8 @@
 #include <ur/format_manager.h>
 #include <zel_testing/image_builder.h>
 
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -25,14 +27,17 @@ bool ZelconvRun::saidLine(const QString& line) const {
   return err.split(QLatin1Char('\n')).contains(line);
 }
 
-ZelconvRun RunZelconv(const QStringList& arguments) {
+namespace {
+
+ZelconvRun RunProgram(const QString& program, const QStringList& arguments) {
   QProcess process;
   // Rules or patterns of the caller's environment would hide or reshape the outcome lines.
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.remove(QStringLiteral("QT_LOGGING_RULES"));
   environment.remove(QStringLiteral("QT_MESSAGE_PATTERN"));
+  environment.insert(QStringLiteral("ZELCONV"), QStringLiteral(ZELCONV_PATH));
   process.setProcessEnvironment(environment);
-  process.start(QStringLiteral(ZELCONV_PATH), arguments);
+  process.start(program, arguments);
   ZelconvRun run;
   if (!process.waitForStarted() || !process.waitForFinished(kRunTimeoutMs)) {
     process.kill();
@@ -41,9 +46,28 @@ ZelconvRun RunZelconv(const QStringList& arguments) {
   }
   run.finished = process.exitStatus() == QProcess::NormalExit;
   run.exitCode = process.exitCode();
-  run.out = QString::fromUtf8(process.readAllStandardOutput());
+  run.outBytes = process.readAllStandardOutput();
+  run.out = QString::fromUtf8(run.outBytes);
   run.err = QString::fromUtf8(process.readAllStandardError());
   return run;
+}
+
+}  // namespace
+
+ZelconvRun RunZelconv(const QStringList& arguments) {
+  return RunProgram(QStringLiteral(ZELCONV_PATH), arguments);
+}
+
+ZelconvRun RunShell(const QString& script) {
+  return RunProgram(QStringLiteral("sh"), {QStringLiteral("-c"), script});
+}
+
+QStringList FilesBelow(const QString& root) {
+  QStringList files;
+  QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+  while (it.hasNext()) files << QDir(root).relativeFilePath(it.next());
+  files.sort();
+  return files;
 }
 
 bool WriteImage(const QString& path, const ur::SxImageBuf& buf) {

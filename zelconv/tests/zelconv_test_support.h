@@ -18,14 +18,21 @@ namespace zel::testing {
 struct ZelconvRun {
   bool finished = false;  // ended by itself within the time allowed, without crashing
   int exitCode = -1;
-  QString out;  // standard output
-  QString err;  // standard error
+  QString out;          // standard output, up to a NUL character
+  QByteArray outBytes;  // standard output as written
+  QString err;          // standard error
   // True when standard error has line exactly as one of its lines.
   bool saidLine(const QString& line) const;
 };
 
 // Runs zelconv with arguments and waits for it to end.
 ZelconvRun RunZelconv(const QStringList& arguments);
+
+// Runs "sh -c script" with $ZELCONV naming the program under test, and waits for it to end.
+ZelconvRun RunShell(const QString& script);
+
+// The sorted paths, relative to root, of the files below it (hidden ones included).
+QStringList FilesBelow(const QString& root);
 
 // Runs "zelconv -r -i zel -o restoredFile" and reads what it restored, top row first; no pixels
 // (and a test failure naming zelconv's messages) when it did not report success.

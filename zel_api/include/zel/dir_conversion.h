@@ -3,6 +3,7 @@
 // ZEL images in a "ZEL" subdirectory beside the inputs, one level analysis and one mapping per
 // directory, with protocol, progress and cancellation.
 
+#include <zel/run_summary.h>
 #include <zel/types.h>
 #include <zel/zel_api_export.h>
 
@@ -19,22 +20,6 @@ class Protocol;
 }  // namespace urs
 
 namespace urs::zel {
-
-// What one run did, per directory and in total, for callers that report an outcome (the
-// console converter's exit status). Filled by ConvertDirToZel and the flat conversions when
-// ZelParams::summary is set; the result codes stay as they are.
-struct ZelRunSummary {
-  struct Directory {
-    QString path;
-    int converted = 0;
-    int skippedConverted = 0;  // outputs that existed, with doNotProcessConverted
-    int failed = 0;
-  };
-  QVector<Directory> directories;
-  int converted = 0;
-  int skippedConverted = 0;
-  int failed = 0;
-};
 
 // Settings of a directory conversion, filled by the caller. Neither the progress record, the
 // protocol nor the summary is owned; each may be null.

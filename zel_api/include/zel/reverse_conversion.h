@@ -1,6 +1,7 @@
 #pragma once
 // Reverse conversion: ZEL images back into raw images with their source levels ("*.dezel.*").
 
+#include <zel/run_summary.h>
 #include <zel/zel_api_export.h>
 
 #include <ur/cancellation_token.h>
@@ -24,6 +25,7 @@ struct BackZelParams {
   int numCores = 1;
   CxProgressInfo* progress = nullptr;
   Protocol* protocol = nullptr;
+  ZelRunSummary* summary = nullptr;  // appended after the record's own fields; not owned
 };
 
 // The suffixes (lower case, without dot) of the lossless formats a restored image is written in.
