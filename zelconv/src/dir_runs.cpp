@@ -1,4 +1,5 @@
 #include "dir_runs.h"
+#include "interrupt.h"
 
 #include "bit_depth.h"
 
@@ -60,7 +61,7 @@ ur::Result ConvertDirectories(const ZelParams& params, bool autoBits, ZelRunSumm
     if (autoBits) one.rawBitColorDepth = DetectBitDepth(dir, job.files);
     ZelRunSummary part;
     one.summary = &part;
-    const ur::Result r = ConvertDirToZel(one, nullptr);
+    const ur::Result r = ConvertDirToZel(one, &RunToken());
     // A directory whose conversion did not get as far as its files leaves no entry.
     if (part.directories.isEmpty()) {
       part.directories.append({dir, 0, 0, 1});
@@ -86,7 +87,7 @@ ur::Result RestoreDirectory(const QString& inputDir, const QString& outputDir, P
     Report(protocol, QStringLiteral("Cannot make the output folder %1.").arg(outputDir));
     return rc::Fail;
   }
-  return ConvertDirToRaw(params, nullptr);
+  return ConvertDirToRaw(params, &RunToken());
 }
 
 }  // namespace urs::zel

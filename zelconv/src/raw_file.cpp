@@ -2,6 +2,7 @@
 
 #include "bit_depth.h"
 #include "dir_runs.h"
+#include "interrupt.h"
 
 #include <urs/protocol.h>
 
@@ -51,7 +52,7 @@ ur::Result ConvertFileRaw(const ZelParams& params, bool autoBits, const QString&
   ZelRunSummary summary;
   one.summary = &summary;
   const QString workDir = QDir::toNativeSeparators(work.path() + QLatin1Char('/'));
-  const ur::Result r = ConvertFlatDirToZelRaw(one, workDir, {in.fileName()}, nullptr);
+  const ur::Result r = ConvertFlatDirToZelRaw(one, workDir, {in.fileName()}, &RunToken());
   if (ur::Failed(r)) return r;
   if (summary.converted != 1) return rc::Fail;
 
