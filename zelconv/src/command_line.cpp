@@ -101,7 +101,15 @@ ConvertorOptions::ConvertorOptions()
                Text("Directory")),
       nulSeparated(QStringList{Text("0")},
                    Text("[optional] With --list-jobs: ends each directory with a NUL character "
-                        "instead of a line break.")) {}
+                        "instead of a line break.")),
+      protocolFile(QStringList{Text("protocol")},
+                   Text("[optional] With -d: also saves the run's protocol, one time-stamped "
+                        "line each, into the file."),
+                   Text("File")),
+      quiet(QStringList{Text("quiet")},
+            Text("[optional] With -d: shows only the lines that report a failure, and the "
+                 "closing counts when anything failed. Without it, a terminal shows a live "
+                 "progress line below the protocol.")) {}
 
 void SetUpParser(QCommandLineParser& parser, const ConvertorOptions& options) {
   parser.setApplicationDescription(
@@ -123,7 +131,8 @@ void SetUpParser(QCommandLineParser& parser, const ConvertorOptions& options) {
   for (const QCommandLineOption* option :
        {&options.dir, &options.subfolders, &options.skipConverted, &options.bits,
         &options.autoBits, &options.raw, &options.debayer, &options.together, &options.crop,
-        &options.threshold, &options.listJobs, &options.nulSeparated})
+        &options.threshold, &options.listJobs, &options.nulSeparated, &options.protocolFile,
+        &options.quiet})
     parser.addOption(*option);
 }
 

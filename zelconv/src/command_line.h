@@ -32,6 +32,8 @@ struct ConvertorOptions {
   QCommandLineOption threshold;      // --threshold: levels treated as under- or over-exposed
   QCommandLineOption listJobs;       // --list-jobs: the directories -d would convert
   QCommandLineOption nulSeparated;   // -0: --list-jobs ends each directory with NUL
+  QCommandLineOption protocolFile;   // --protocol: also save a directory run's protocol
+  QCommandLineOption quiet;          // --quiet: a directory run shows only its failures
 };
 
 // The margins --crop cuts from an image, in pixels.

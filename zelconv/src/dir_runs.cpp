@@ -74,9 +74,10 @@ ur::Result ConvertDirectories(const ZelParams& params, bool autoBits, ZelRunSumm
 }
 
 ur::Result RestoreDirectory(const QString& inputDir, const QString& outputDir, Protocol* protocol,
-                            ZelRunSummary& summary) {
+                            CxProgressInfo* progress, ZelRunSummary& summary) {
   summary = ZelRunSummary();
   BackZelParams params;
+  params.progress = progress;
   params.summary = &summary;
   params.pluginId = FirstPluginId();
   params.inputDir = WithSeparator(inputDir);

@@ -8,6 +8,7 @@
 #include <QString>
 
 namespace urs {
+class CxProgressInfo;
 class Protocol;
 }
 
@@ -24,8 +25,8 @@ unsigned long long FirstPluginId();
 ur::Result ConvertDirectories(const ZelParams& params, bool autoBits, ZelRunSummary& summary);
 
 // Restores every ZEL image of inputDir into outputDir, which is made when missing; summary
-// counts the files restored and failed.
+// counts the files restored and failed. protocol and progress may be null.
 ur::Result RestoreDirectory(const QString& inputDir, const QString& outputDir, Protocol* protocol,
-                            ZelRunSummary& summary);
+                            CxProgressInfo* progress, ZelRunSummary& summary);
 
 }  // namespace urs::zel

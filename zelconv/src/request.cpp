@@ -30,10 +30,23 @@ public:
       : m_parser(parser), m_o(options), m_request(request), m_refusal(refusal) {}
 
   RequestStatus read() {
-    if (isSet(m_o.listJobs)) return readListJobs();
+    if (isSet(m_o.listJobs)) return withReporting(readListJobs());
     if (isSet(m_o.nulSeparated)) return refuse(m_o.nulSeparated, "needs --list-jobs");
-    if (isSet(m_o.dir)) return readDir();
-    return readFile();
+    if (isSet(m_o.dir)) return withReporting(readDir());
+    return withReporting(readFile());
+  }
+
+  // --protocol and --quiet belong to directory runs.
+  RequestStatus withReporting(RequestStatus status) {
+    if (status != RequestStatus::Ok) return status;
+    const bool directory =
+        m_request.mode == RunMode::Dir || m_request.mode == RunMode::DirReverse;
+    if (!directory) return refuseAny({&m_o.protocolFile, &m_o.quiet}, "needs -d");
+    m_request.protocolFile = value(m_o.protocolFile);
+    if (isSet(m_o.protocolFile) && m_request.protocolFile.isEmpty())
+      return refuseValue(m_o.protocolFile, "a file name");
+    m_request.quiet = isSet(m_o.quiet);
+    return RequestStatus::Ok;
   }
 
 private:

@@ -28,6 +28,8 @@ struct Request {
   ZelParams params;
   bool autoBits = true;  // the bit depth is found per directory (or for the one file)
   bool nulSeparated = false;
+  QString protocolFile;  // --protocol: where a directory run's protocol is saved
+  bool quiet = false;    // --quiet: only failures are shown
 };
 
 enum class RequestStatus {

@@ -4,7 +4,7 @@
 #include "dir_runs.h"
 #include "exit_status.h"
 #include "message_filter.h"
-#include "protocol_echo.h"
+#include "run_display.h"
 #include "raw_file.h"
 #include "request.h"
 
@@ -87,26 +87,48 @@ int ConvertOneRaw(const Request& request) {
   return ReportOutcome(result);
 }
 
+RunDisplay::Mode DisplayMode(const Request& request) {
+  return request.quiet ? RunDisplay::Mode::Quiet : RunDisplay::Mode::Normal;
+}
+
+// The closing counts, the protocol saved where --protocol asks, and the exit status.
+int FinishDirectoryRun(const Request& request, RunDisplay& display, ur::Result result,
+                       const ZelRunSummary& summary) {
+  display.finalLine(QStringLiteral("%1 converted, %2 skipped, %3 failed")
+                        .arg(summary.converted)
+                        .arg(summary.skippedConverted)
+                        .arg(summary.failed),
+                    summary.failed > 0 || ur::Failed(result));
+  int status = ExitStatusOf(result, &summary);
+  if (!request.protocolFile.isEmpty() && !display.protocol()->save(request.protocolFile)) {
+    std::fprintf(stderr, "zelconv: cannot save the protocol to %s\n",
+                 qUtf8Printable(request.protocolFile));
+    if (status == kExitConverted) status = kExitFailed;
+  }
+  return status;
+}
+
 int RunDirectory(const Request& request) {
-  ProtocolEcho echo;
+  RunDisplay display(DisplayMode(request), RunDisplay::StandardErrorIsTerminal());
   ZelParams params = request.params;
   params.inputDir = request.input;
-  params.protocol = echo.protocol();
+  params.protocol = display.protocol();
+  params.progress = display.progress();
+  int files = 0;
+  for (const ConversionJob& job : ListConversionJobs(request.input, params.processSubfolders))
+    files += job.files.size();
+  display.setTotalFiles(files);
   ZelRunSummary summary;
   const ur::Result result = ConvertDirectories(params, request.autoBits, summary);
-  std::fprintf(stderr, "%d converted, %d skipped, %d failed\n", summary.converted,
-               summary.skippedConverted, summary.failed);
-  return ExitStatusOf(result, &summary);
+  return FinishDirectoryRun(request, display, result, summary);
 }
 
 int RestoreDir(const Request& request) {
-  ProtocolEcho echo;
+  RunDisplay display(DisplayMode(request), RunDisplay::StandardErrorIsTerminal());
   ZelRunSummary summary;
-  const ur::Result result =
-      RestoreDirectory(request.input, request.output, echo.protocol(), summary);
-  std::fprintf(stderr, "%d converted, %d skipped, %d failed\n", summary.converted,
-               summary.skippedConverted, summary.failed);
-  return ExitStatusOf(result, &summary);
+  const ur::Result result = RestoreDirectory(request.input, request.output, display.protocol(),
+                                             display.progress(), summary);
+  return FinishDirectoryRun(request, display, result, summary);
 }
 
 int ListJobs(const Request& request) {
