@@ -7,6 +7,7 @@
 #include "image_bitmap.h"
 #include "image_png_text.h"
 #include "png_writer.h"
+#include "tiff_writer.h"
 
 #include <FreeImage.h>
 
@@ -17,6 +18,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -198,29 +200,60 @@ Result CxImage::loadMetadata(const QString& path) {
 
 Result CxImage::save(const QString& path) const { return save(path, SxSaveParams{}); }
 
-Result CxImage::save(const QString& path, const SxSaveParams& params) const {
-  InstallFreeImageMessageHandler();
-  if (!m_bitmap) return rc::Fail;
-  // By the file name only: a dot in a folder name must not count as a suffix.
-  const QByteArray name = QFile::encodeName(QFileInfo(path).fileName());
-  const FREE_IMAGE_FORMAT fif = FreeImage_GetFIFFromFilename(name.constData());
-  if (fif == FIF_UNKNOWN || !CanHold(fif, m_bitmap)) return rc::Unsupported;
+namespace {
+
+// The format a file is saved in, by the file name only: a dot in a folder name must not count as
+// a suffix.
+FREE_IMAGE_FORMAT SaveFormat(const QString& path) {
+  return FreeImage_GetFIFFromFilename(QFile::encodeName(QFileInfo(path).fileName()).constData());
+}
+
+Result SaveBitmap(FIBITMAP* dib, const QString& path, const CxImage::SxSaveParams& params) {
+  const FREE_IMAGE_FORMAT fif = SaveFormat(path);
+  if (fif == FIF_UNKNOWN || !CanHold(fif, dib)) return rc::Unsupported;
   const int flags = SaveFlags(fif, params);
   if (flags < 0) return rc::InvalidArg(2);
 
   // Encoding first means nothing is created on disk when the encoder refuses the bitmap.
-  // 8-bit PNGs (ZEL images) get our faster encoder; everything else goes through FreeImage.
+  // 8-bit PNGs (ZEL images) and 16-bit grey PNGs and TIFFs (restored raw images) get our faster
+  // encoders; everything else goes through FreeImage.
   MemoryPtr memory;
   QByteArray encoded;
-  // Our encoder refuses what it cannot hold in memory (images of some hundreds of megapixels);
-  // FreeImage may still write those.
-  const bool encodedOk = (fif == FIF_PNG && detail::CanEncodePng8(m_bitmap) &&
-                          detail::EncodePng8(m_bitmap, params.compressionLevel, encoded)) ||
-                         Encode(m_bitmap, fif, flags, memory, encoded);
+  // Our encoders refuse what they cannot hold in memory (images of some hundreds of
+  // megapixels); FreeImage may still write those.
+  const bool encodedOk = (fif == FIF_PNG && detail::CanEncodePng(dib) &&
+                          detail::EncodePng(dib, params.compressionLevel, encoded)) ||
+                         (fif == FIF_TIFF && detail::CanEncodeTiff16(dib) &&
+                          detail::EncodeTiff16(dib, encoded)) ||
+                         Encode(dib, fif, flags, memory, encoded);
   if (!encodedOk) return rc::Fail;
   CxAtomicFile file(path);
   if (!WriteNewFile(file.tempPath(), encoded)) return rc::Fail;
   return file.commit() ? rc::Ok : rc::Fail;
+}
+
+// A bitmap over the buffer's own rows, for a 16-bit grey buffer saved as PNG or TIFF (a
+// restored raw image, which our encoders write): copying a whole frame into a bitmap first cost
+// a noticeable part of the save. Null for any other buffer or format.
+detail::BitmapPtr WrapSixteenBitGrey(const SxImageBuf& buf, const QString& path) {
+  const FREE_IMAGE_FORMAT fif = SaveFormat(path);
+  if ((fif != FIF_PNG && fif != FIF_TIFF) || !HasPixels(buf) || buf.planar != 0 ||
+      buf.channels != 1 || buf.dataType != eImageDataUInt16)
+    return nullptr;
+  const std::int64_t pitch = buf.linePitch > 0 ? buf.linePitch : MinLinePitch(buf);
+  if (pitch < MinLinePitch(buf) || pitch > INT_MAX) return nullptr;
+  // Row y of the buffer is scanline y, as setImageBuf copies it.
+  return detail::BitmapPtr(FreeImage_ConvertFromRawBitsEx(FALSE, buf.data, FIT_UINT16, buf.width,
+                                                          buf.height, int(pitch), 16, 0, 0, 0,
+                                                          FALSE));
+}
+
+}  // namespace
+
+Result CxImage::save(const QString& path, const SxSaveParams& params) const {
+  InstallFreeImageMessageHandler();
+  if (!m_bitmap) return rc::Fail;
+  return SaveBitmap(m_bitmap, path, params);
 }
 
 Result CxImage::saveBufferToFile(const SxImageBuf& buf, const QString& path) {
@@ -229,6 +262,9 @@ Result CxImage::saveBufferToFile(const SxImageBuf& buf, const QString& path) {
 
 Result CxImage::saveBufferToFile(const SxImageBuf& buf, const QString& path,
                                  const SxSaveParams& params) {
+  InstallFreeImageMessageHandler();
+  if (const detail::BitmapPtr wrapped = WrapSixteenBitGrey(buf, path))
+    return SaveBitmap(wrapped.get(), path, params);
   CxImage image;
   const Result rc = image.setImageBuf(buf);
   if (Failed(rc)) return rc;

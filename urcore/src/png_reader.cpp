@@ -7,6 +7,9 @@
 
 #include <ur/png_reader.h>
 
+#include "png_decode_common.h"
+#include "png_direct_reader.h"
+
 #include <FreeImage.h>
 #include <png.h>
 
@@ -23,24 +26,13 @@ namespace ur {
 
 namespace {
 
-// Deflate expands at most about 1032:1. An image whose header claims more stored bytes than
-// its file could inflate to (with room for small files) is damaged or hostile, and is refused
-// before its pixels are allocated.
-constexpr std::uint64_t kMaxInflateRatio = 1040;
-constexpr std::uint64_t kInflateSlack = std::uint64_t(1) << 20;
-// Ceiling for one decoded bitmap, whatever the file claims: 8 GiB.
-constexpr std::uint64_t kMaxDecodedBytes = std::uint64_t(8) << 30;
-// Widths and heights beyond 2^20 pixels are refused by libpng itself.
-constexpr png_uint_32 kMaxSide = png_uint_32(1) << 20;
-// Largest ancillary chunk (text, ICC profile) kept in memory, decompressed: 64 MiB holds any
-// ZEL record.
-constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t(64) << 20;
+using detail::kMaxDecodedBytes;
+constexpr png_uint_32 kMaxSide = detail::kMaxPngSide;
+constexpr png_alloc_size_t kMaxChunkBytes = detail::kMaxPngChunkBytes;
 constexpr int kPaletteEntries = 256;
 constexpr int kGreyBits = 8;
 constexpr int kSixteenBits = 16;
 constexpr int kOpaque = 255;
-const char kXmpKeyword[] = "XML:com.adobe.xmp";
-const char kXmpTagKey[] = "XMLPacket";
 
 struct DecodeState {
   const unsigned char* data = nullptr;
@@ -105,13 +97,6 @@ bool IsGreyPalette(DecodeState& s) {
   return true;
 }
 
-FIBITMAP* AllocateBitmap(FREE_IMAGE_TYPE type, png_uint_32 width, png_uint_32 height, int bpp) {
-  if (type == FIT_BITMAP && bpp == 32)
-    return FreeImage_AllocateT(type, int(width), int(height), bpp, FI_RGBA_RED_MASK,
-                               FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK);
-  return FreeImage_AllocateT(type, int(width), int(height), bpp);
-}
-
 // Chooses libpng's transformations and the bitmap type for the file's colour type and depth.
 // Only transformations that move samples without changing them are used.
 void ConfigureAndAllocate(DecodeState& s) {
@@ -120,7 +105,7 @@ void ConfigureAndAllocate(DecodeState& s) {
   png_get_IHDR(s.png, s.info, &width, &height, &depth, &colour, &interlace, nullptr, nullptr);
 
   const std::uint64_t stored = (std::uint64_t(png_get_rowbytes(s.png, s.info)) + 1) * height;
-  if (stored > kMaxInflateRatio * s.size + kInflateSlack)
+  if (detail::ClaimsMoreThanFileHolds(stored, s.size))
     png_error(s.png, "the image size in the header is more than the file can hold");
 
   FREE_IMAGE_TYPE type = FIT_BITMAP;
@@ -174,17 +159,10 @@ void ConfigureAndAllocate(DecodeState& s) {
 
   if (std::uint64_t(width) * height * std::uint64_t(bpp / 8) > kMaxDecodedBytes)
     png_error(s.png, "the image is too large");
-  s.dib = AllocateBitmap(type, width, height, bpp);
+  s.dib = detail::AllocatePngBitmap(type, width, height, bpp);
   if (!s.dib) png_error(s.png, "out of memory");
   if (png_get_rowbytes(s.png, s.info) > FreeImage_GetLine(s.dib))
     png_error(s.png, "unexpected row size");
-  if (type == FIT_BITMAP && bpp == kGreyBits) {
-    RGBQUAD* palette = FreeImage_GetPalette(s.dib);
-    for (int i = 0; i < kPaletteEntries; ++i) {
-      palette[i].rgbRed = palette[i].rgbGreen = palette[i].rgbBlue = BYTE(i);
-      palette[i].rgbReserved = 0;
-    }
-  }
 }
 
 void ReadPixels(DecodeState& s) {
@@ -199,37 +177,16 @@ void ReadPixels(DecodeState& s) {
   }
 }
 
-// An ASCII tag as FreeImage's own PNG loader makes it: count and length the text's bytes.
-void SetTextTag(FIBITMAP* dib, FREE_IMAGE_MDMODEL model, const char* key, const char* text) {
-  FITAG* tag = FreeImage_CreateTag();
-  if (!tag) return;
-  const DWORD length = DWORD(std::strlen(text));
-  if (FreeImage_SetTagKey(tag, key) && FreeImage_SetTagType(tag, FIDT_ASCII) &&
-      FreeImage_SetTagLength(tag, length) && FreeImage_SetTagCount(tag, length) &&
-      FreeImage_SetTagValue(tag, text))
-    FreeImage_SetMetadata(model, dib, key, tag);
-  FreeImage_DeleteTag(tag);
-}
-
 void ReadMetadata(DecodeState& s) {
   png_textp texts = nullptr;
   const int count = png_get_text(s.png, s.info, &texts, nullptr);
-  for (int i = 0; i < count; ++i) {
-    const char* text = texts[i].text ? texts[i].text : "";
-    if (std::strcmp(texts[i].key, kXmpKeyword) == 0)
-      SetTextTag(s.dib, FIMD_XMP, kXmpTagKey, text);
-    else
-      SetTextTag(s.dib, FIMD_COMMENTS, texts[i].key, text);
-  }
+  for (int i = 0; i < count; ++i)
+    detail::SetPngTextTag(s.dib, texts[i].key, texts[i].text ? texts[i].text : "");
 
   png_timep time = nullptr;
-  if (png_get_tIME(s.png, s.info, &time) && time) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%04u:%02u:%02u %02u:%02u:%02u", unsigned(time->year),
-                  unsigned(time->month), unsigned(time->day), unsigned(time->hour),
-                  unsigned(time->minute), unsigned(time->second));
-    SetTextTag(s.dib, FIMD_EXIF_MAIN, "DateTime", text);
-  }
+  if (png_get_tIME(s.png, s.info, &time) && time)
+    detail::SetPngTimeTag(s.dib, time->year, time->month, time->day, time->hour, time->minute,
+                          time->second);
 
   png_uint_32 xRes = 0, yRes = 0;
   int unit = 0;
@@ -277,6 +234,9 @@ FIBITMAP* DecodePng(const unsigned char* data, std::size_t size, ExPngPaletteFor
     error = QStringLiteral("not a PNG file");
     return nullptr;
   }
+  // ZEL images and most other 8-bit files take the direct way; libpng decodes the rest, and
+  // reports what is wrong with a damaged file.
+  if (FIBITMAP* dib = detail::DecodePlainPng8(data, size)) return dib;
   DecodeState state;
   state.data = data;
   state.size = size;

@@ -1,5 +1,6 @@
 #pragma once
-// Our own PNG encoder for 8-bit grey and 8-bit colour bitmaps, the pixel types of ZEL images.
+// Our own PNG encoder for 8-bit grey and 8-bit colour bitmaps, the pixel types of ZEL images,
+// and for 16-bit grey bitmaps, the raw images restored from them.
 //
 // FreeImage's PNG writer runs zlib through libpng and spends most of a ZEL conversion there;
 // one cheap filter and a fast deflate (png_deflate.h) are several times faster for files of
@@ -14,14 +15,15 @@
 
 namespace ur::detail {
 
-// True when EncodePng8 can write dib: an 8-bit bitmap with the grey-ramp palette or a 24-bit
-// colour bitmap, and nothing in its metadata that only FreeImage's writer stores.
-bool CanEncodePng8(FIBITMAP* dib);
+// True when EncodePng can write dib: an 8-bit bitmap with the grey-ramp palette, a 24-bit
+// colour bitmap or a FIT_UINT16 bitmap, and nothing in its metadata that only FreeImage's
+// writer stores.
+bool CanEncodePng(FIBITMAP* dib);
 
-// Encodes dib (CanEncodePng8 true) as a PNG into png. level is the deflate level 0..9
+// Encodes dib (CanEncodePng true) as a PNG into png. level is the deflate level 0..9
 // (0 stores, 9 compresses best) or -1 for the fastest compressing mode. Rows are written top row
 // first (FreeImage's last scanline), colour as R, G, B. False when memory runs out; png is then
 // empty.
-bool EncodePng8(FIBITMAP* dib, int level, QByteArray& png);
+bool EncodePng(FIBITMAP* dib, int level, QByteArray& png);
 
 }  // namespace ur::detail

@@ -3,21 +3,21 @@
 #include "exit_status.h"
 
 #include <csignal>
-#include <ctime>
 #include <unistd.h>
 
 namespace urs::zel {
 
 namespace {
 
-// How often the watcher looks whether it should stop.
-constexpr long kWatchNanoseconds = 100L * 1000L * 1000L;
+// The signal that wakes the watcher when it is to stop, so that the program ends at once.
+constexpr int kStopSignal = SIGUSR1;
 
 sigset_t InterruptSignals() {
   sigset_t set;
   sigemptyset(&set);
   sigaddset(&set, SIGINT);
   sigaddset(&set, SIGTERM);
+  sigaddset(&set, kStopSignal);
   return set;
 }
 
@@ -38,14 +38,15 @@ InterruptCancellation::InterruptCancellation() {
 
 InterruptCancellation::~InterruptCancellation() {
   m_stop.store(true);
+  pthread_kill(m_watcher.native_handle(), kStopSignal);
   m_watcher.join();
 }
 
 void InterruptCancellation::watch() {
   const sigset_t set = InterruptSignals();
-  const timespec wait{0, kWatchNanoseconds};
   while (!m_stop.load()) {
-    if (sigtimedwait(&set, nullptr, &wait) < 0) continue;
+    int signal = 0;
+    if (sigwait(&set, &signal) != 0 || signal == kStopSignal) continue;
     if (RunToken().isCancelled()) _exit(kExitCancelled);
     RunToken().cancel();
   }

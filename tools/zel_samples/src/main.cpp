@@ -2,6 +2,7 @@
 //
 //   zel_samples make <dir>                  the four small sample frames
 //   zel_samples bench-frames <dir>          the two 4000 x 3000 benchmark frames
+//   zel_samples bench-mosaics <dir> <count> count 4000 x 3000 10-bit RGGB mosaics
 //   zel_samples compare <source> <restored> [bggr|rggb|gbrg|grbg]
 //        prints "exact" or "max difference N". The source is read as the converters read it
 //        (a DNG as its raw mosaic with the file's grid); the grid lets a mosaic be compared with
@@ -32,6 +33,7 @@ void PrintUsage() {
   std::fputs(
       "usage: zel_samples make <dir>\n"
       "       zel_samples bench-frames <dir>\n"
+      "       zel_samples bench-mosaics <dir> <count>\n"
       "       zel_samples compare <source> <restored> [bggr|rggb|gbrg|grbg]\n",
       stderr);
 }
@@ -101,6 +103,9 @@ int main(int argc, char** argv) {
     return PrintWritten(zel::samples::WriteMainSamples(args[2], errorText), errorText);
   if (command == QLatin1String("bench-frames") && args.size() == 3)
     return PrintWritten(zel::samples::WriteBenchFrames(args[2], errorText), errorText);
+  if (command == QLatin1String("bench-mosaics") && args.size() == 4 && args[3].toInt() > 0)
+    return PrintWritten(zel::samples::WriteBenchMosaics(args[2], args[3].toInt(), errorText),
+                        errorText);
   if (command == QLatin1String("compare") && (args.size() == 4 || args.size() == 5))
     return Compare(args);
   PrintUsage();

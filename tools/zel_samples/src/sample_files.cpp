@@ -6,13 +6,13 @@
 
 #include <QDir>
 
-#include <initializer_list>
+#include <vector>
 
 namespace zel::samples {
 namespace {
 
 struct SxSampleFile {
-  const char* name;
+  QString name;
   SxFrameSpec desc;
 };
 
@@ -37,7 +37,7 @@ SxFrameSpec RggbMosaic(int width, int height, SxLevelSet red, SxLevelSet green, 
   return desc;
 }
 
-QStringList WriteAll(const QString& dir, std::initializer_list<SxSampleFile> files,
+QStringList WriteAll(const QString& dir, const std::vector<SxSampleFile>& files,
                      QString& errorText) {
   if (!QDir().mkpath(dir)) {
     errorText = QStringLiteral("cannot create the folder %1").arg(dir);
@@ -46,7 +46,7 @@ QStringList WriteAll(const QString& dir, std::initializer_list<SxSampleFile> fil
   QStringList written;
   auto* manager = ur::CxImageFormatManager::instance();
   for (const SxSampleFile& file : files) {
-    const QString path = QDir(dir).filePath(QString::fromLatin1(file.name));
+    const QString path = QDir(dir).filePath(file.name);
     const ur::ScopedImageBuf frame = MakeSyntheticFrame(file.desc);
     if (!ur::HasPixels(frame.get())) {
       errorText = QStringLiteral("out of memory making %1").arg(path);
@@ -67,10 +67,10 @@ QStringList WriteMainSamples(const QString& dir, QString& errorText) {
   // Level sets: base + step * k. Each stays within its bit depth.
   return WriteAll(
       dir,
-      {{"grey12_few_levels.tif", Grey(640, 480, 12, {100, 41, 0}, 1.5, 12)},
-       {"grey16_many_levels.tif", Grey(640, 480, 16, {6000, 10, 2000}, 30.0, 16)},
-       {"grey8.png", Grey(640, 480, 8, {220, 1, 16}, 2.0, 8)},
-       {"mosaic_rggb16.png",
+      {{QStringLiteral("grey12_few_levels.tif"), Grey(640, 480, 12, {100, 41, 0}, 1.5, 12)},
+       {QStringLiteral("grey16_many_levels.tif"), Grey(640, 480, 16, {6000, 10, 2000}, 30.0, 16)},
+       {QStringLiteral("grey8.png"), Grey(640, 480, 8, {220, 1, 16}, 2.0, 8)},
+       {QStringLiteral("mosaic_rggb16.png"),
         RggbMosaic(640, 480, {40, 300, 1000}, {60, 250, 800}, {30, 400, 1200}, 1.0, 4)}},
       errorText);
 }
@@ -80,9 +80,22 @@ QStringList WriteBenchFrames(const QString& dir, QString& errorText) {
   // close to those of a real 12-megapixel frame of this kind (about 13.8 MB and 8.7 MB).
   return WriteAll(
       dir,
-      {{"bench_grey10_200_levels.tif", Grey(4000, 3000, 10, {205, 5, 0}, 16.0, 10)},
-       {"bench_grey12_3500_levels.tif", Grey(4000, 3000, 12, {3500, 1, 300}, 25.0, 3500)}},
+      {{QStringLiteral("bench_grey10_200_levels.tif"), Grey(4000, 3000, 10, {205, 5, 0}, 16.0, 10)},
+       {QStringLiteral("bench_grey12_3500_levels.tif"), Grey(4000, 3000, 12, {3500, 1, 300}, 25.0, 3500)}},
       errorText);
+}
+
+QStringList WriteBenchMosaics(const QString& dir, int count, QString& errorText) {
+  // 10-bit RGGB mosaics whose planes take 200, 250 and 180 levels: the raw path keeps them
+  // exactly. Each frame has its own noise.
+  std::vector<SxSampleFile> files;
+  for (int i = 0; i < count; ++i) {
+    SxFrameSpec desc = RggbMosaic(4000, 3000, {200, 5, 0}, {250, 4, 10}, {180, 5, 20}, 1.5,
+                                  std::uint32_t(100 + i));
+    desc.bitDepth = 10;
+    files.push_back({QStringLiteral("mosaic_%1.tif").arg(i, 3, 10, QLatin1Char('0')), desc});
+  }
+  return WriteAll(dir, files, errorText);
 }
 
 }  // namespace zel::samples

@@ -16,4 +16,8 @@ QStringList WriteMainSamples(const QString& dir, QString& errorText);
 // bench_grey12_3500_levels.tif into dir, as WriteMainSamples.
 QStringList WriteBenchFrames(const QString& dir, QString& errorText);
 
+// Writes count 4000 x 3000 10-bit RGGB mosaics mosaic_000.tif, ... into dir, each plane holding
+// at most 250 levels (so that the raw path restores them exactly), as WriteMainSamples.
+QStringList WriteBenchMosaics(const QString& dir, int count, QString& errorText);
+
 }  // namespace zel::samples

@@ -2,7 +2,8 @@
 // PNG decoding that keeps the stored samples. FreeImage's PNG loader expands 1-, 2- and 4-bit
 // grey to 0..255, may apply a gAMA chunk and turns a 16-bit grey image with a transparent key
 // colour into RGBA; for data that must come back exactly none of that is acceptable. This
-// decoder reads with libpng and builds the FreeImage bitmap the rest of the framework expects:
+// decoder reads plain 8-bit grey and colour files (ZEL images) itself and everything else with
+// libpng, and builds the FreeImage bitmap the rest of the framework expects:
 //
 // - grey of 1 to 8 bits: an 8-bit grey bitmap holding the stored values 0..2^d - 1, d being
 //   reported as the significant bits; grey of 16 bits: a FIT_UINT16 bitmap;
