@@ -5,6 +5,7 @@
 
 #include <zel/input_reading.h>
 #include <zel/plugin.h>
+#include <zel/zel_file.h>
 
 #include <urs/progress_info.h>
 #include <urs/protocol.h>
@@ -176,6 +177,27 @@ FrameStatus ReadFrame(const ZelParams& params, const QString& path, Frame& frame
   if (buf.bitDepth > params.rawBitColorDepth) return FrameStatus::TooDeep;
   buf.bitDepth = params.rawBitColorDepth;
   return FrameStatus::Ok;
+}
+
+ur::Result WriteDirOutput(const Frame& frame, ur::SxImageBuf& zel, const DirOutput& out,
+                          const QString& path, const QString& output, double progress,
+                          double step, const ur::CxCancellationToken* token, DirReport& report) {
+  ur::CxImage outputImage;
+  if (ur::Failed(CreateZelImageForSave8(frame.image, out.region, zel, outputImage, out.record,
+                                        out.bitDepth, out.demosaiced))) {
+    report.fileFailed(path, out.createFailure);
+    return ur::rc::Ok;
+  }
+  if (IsCancelled(token)) return ur::rc::Cancelled;
+  // Half of the file's share before saving; the pass adds the whole share after it.
+  report.task(progress + step * 0.5, DirTr("Saving %1").arg(output));
+  QString error;
+  if (ur::Failed(WriteZelImage(outputImage, output, &error))) {
+    report.fileFailed(path, out.writeFailure.arg(error));
+    return ur::rc::Ok;
+  }
+  report.converted();
+  return ur::rc::Ok;
 }
 
 }  // namespace urs::zel::detail

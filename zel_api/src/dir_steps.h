@@ -5,6 +5,7 @@
 
 #include <zel/dir_conversion.h>
 #include <zel/dir_jobs.h>
+#include <zel/metadata.h>
 
 #include <ur/cancellation_token.h>
 #include <ur/image.h>
@@ -133,6 +134,23 @@ struct Frame {
 };
 FrameStatus ReadFrame(const ZelParams& params, const QString& path, Frame& frame,
                       DirReport& report);
+
+// What the two flat conversions need to make and write one output image.
+struct DirOutput {
+  const ZelMetadata& record;
+  const QRect& region;
+  int bitDepth;
+  bool demosaiced;
+  QString createFailure;  // the report when the image cannot be made
+  QString writeFailure;   // the report when it cannot be written ("%1": the error text)
+};
+
+// Makes the ZEL image of zel for the frame, checks the token, moves the task progress to the
+// middle of the file's share (from progress by half of step) and writes it to output. A failure
+// is reported for path and the run goes on (rc::Ok); rc::Cancelled when the token is set.
+ur::Result WriteDirOutput(const Frame& frame, ur::SxImageBuf& zel, const DirOutput& out,
+                          const QString& path, const QString& output, double progress,
+                          double step, const ur::CxCancellationToken* token, DirReport& report);
 
 // The translated text of the directory conversions.
 QString DirTr(const char* text);

@@ -8,7 +8,6 @@
 #include <zel/input_reading.h>
 #include <zel/metadata.h>
 #include <zel/occupied_levels.h>
-#include <zel/zel_file.h>
 
 #include <urs/image_repair.h>
 
@@ -188,23 +187,14 @@ private:
     detail::FillRecord(m_record, m_maxima, m_params.channelNormalization, m_pairs,
                        m_frame.buf.bayerGrid, m_params.algorithm,
                        std::move(m_record.invalidPixels));
-    ur::CxImage outputImage;
-    if (ur::Failed(CreateZelImageForSave8(m_frame.image, m_region, m_zel.get(), outputImage,
-                                          m_record, m_params.rawBitColorDepth,
-                                          detail::IsMosaic(m_frame.buf.bayerGrid)))) {
-      m_report.fileFailed(path, DirTr("Cannot create image for saving."));
-      return rc::Ok;
-    }
-    if (detail::IsCancelled(m_token)) return rc::Cancelled;
-    // Half of the file's share before saving; the pass adds the whole share after it.
-    m_report.task(m_progress + step * 0.5, DirTr("Saving %1").arg(output));
-    QString error;
-    if (ur::Failed(WriteZelImage(outputImage, output, &error))) {
-      m_report.fileFailed(path, DirTr("Cannot write ZEL image: %1").arg(error));
-      return rc::Ok;
-    }
-    m_report.converted();
-    return rc::Ok;
+    const detail::DirOutput out{m_record,
+                                m_region,
+                                m_params.rawBitColorDepth,
+                                detail::IsMosaic(m_frame.buf.bayerGrid),
+                                DirTr("Cannot create image for saving."),
+                                DirTr("Cannot write ZEL image: %1")};
+    return detail::WriteDirOutput(m_frame, m_zel.get(), out, path, output, m_progress, step,
+                                  m_token, m_report);
   }
 
   ur::Result convert() {

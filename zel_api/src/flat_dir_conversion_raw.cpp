@@ -10,7 +10,6 @@
 #include <zel/input_reading.h>
 #include <zel/metadata.h>
 #include <zel/occupied_levels.h>
-#include <zel/zel_file.h>
 
 #include <urs/image_repair.h>
 
@@ -261,23 +260,14 @@ private:
     if (made != rc::Ok || !image) return made;
 
     fillRecord();
-    ur::CxImage outputImage;
-    if (ur::Failed(CreateZelImageForSave8(m_frame.image, m_region, *image, outputImage, m_record,
-                                          m_params.rawBitColorDepth,
-                                          m_params.debayerizeOutput))) {
-      m_report.fileFailed(path, DirTr("Cannot create the image for saving."));
-      return rc::Ok;
-    }
-    if (detail::IsCancelled(m_token)) return rc::Cancelled;
-    // Half of the file's share before saving; the pass adds the whole share after it.
-    m_report.task(m_progress + step * 0.5, DirTr("Saving %1").arg(output));
-    QString error;
-    if (ur::Failed(WriteZelImage(outputImage, output, &error))) {
-      m_report.fileFailed(path, DirTr("Cannot write image: %1").arg(error));
-      return rc::Ok;
-    }
-    m_report.converted();
-    return rc::Ok;
+    const detail::DirOutput out{m_record,
+                                m_region,
+                                m_params.rawBitColorDepth,
+                                m_params.debayerizeOutput,
+                                DirTr("Cannot create the image for saving."),
+                                DirTr("Cannot write image: %1")};
+    return detail::WriteDirOutput(m_frame, *image, out, path, output, m_progress, step, m_token,
+                                  m_report);
   }
 
   ur::Result convert() {

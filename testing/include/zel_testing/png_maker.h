@@ -30,7 +30,7 @@ struct PngSpec {
 };
 
 // Encodes samples (row by row, the channels of a pixel together; palette indices for colour
-// type 3) into PNG bytes. An empty array when libpng refuses the spec.
+// type 3) into PNG bytes. An empty array when libpng refuses the combination asked for.
 QByteArray EncodePng(const PngSpec& spec, const std::vector<std::uint16_t>& samples);
 
 // Writes the bytes to path; false when the file cannot be written.
