@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Frames per second of a directory of raw mosaics: `zelconv -d --raw` (exact at these level
 # counts) against the same frames through lossless JPEG XL (cjxl -d 0 -e 1) and ImageMagick's
-# 16-bit PNG, each run two at a time with GNU parallel, and against `zelconv -i --raw` one file
-# at a time. The frames: ZEL_BENCH_FRAMES (default 16) generated 4000 x 3000 10-bit RGGB mosaics
-# with at most 250 levels per plane. The peers get 16-bit PGM copies made before the clock
+# 16-bit PNG, each run two at a time with GNU parallel, against `zelconv -i --raw` one file at a
+# time, and with --verify. The frames: ZEL_BENCH_FRAMES (default 16) generated 4000 x 3000
+# 10-bit RGGB mosaics with at most 250 levels per plane. The peers get 16-bit PGM copies made before the clock
 # starts (cjxl reads no TIFF). Also checks that the restored frames are exact.
 #
 # Usage: bench/zelconv_dir_vs_peers.sh [bin-dir]   (default install/bin, else build/bin)
@@ -56,6 +56,11 @@ if have convert && have parallel; then
 fi
 t=$(seconds "$bin/zelconv" -d "$work/frames" --raw -b rggb --bits 10)
 row "zelconv -d --raw" "$t" "$(bytes "$work"/frames/ZEL/*.zel.png)"
+plain=$t
+# The same run again, each image read back, restored in memory and compared with its source.
+t=$(seconds "$bin/zelconv" -d "$work/frames" --raw -b rggb --bits 10 --verify)
+row "zelconv -d --raw --verify" "$t" "$(bytes "$work"/frames/ZEL/*.zel.png)"
+verify_cost=$(awk -v a="$t" -v b="$plain" 'BEGIN { printf "%.2f", a / b }')
 mkdir -p "$work/one"
 one_by_one() {
   for f in "$work"/frames/*.tif; do
@@ -71,4 +76,4 @@ for f in "$work"/frames/*.tif; do
   result=$("$bin/zel_samples" compare "$f" "$work/back/$(basename "$f" .tif).dezel.png" 2> /dev/null)
   [ "$result" = exact ] && exact=$((exact + 1))
 done
-echo "  restored exactly: $exact of $frames frames"
+echo "  restored exactly: $exact of $frames frames; --verify takes ${verify_cost} x the plain run"

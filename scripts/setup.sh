@@ -18,6 +18,9 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # independent peers used by tests and benchmarks
   imagemagick libjxl-tools pngcheck libraw-bin libimage-exiftool-perl parallel
+  python3-astropy python3-h5py hdf5-tools
+  # fuzzing (scripts/fuzz.sh)
+  clang-14 libfuzzer-14-dev
   # headless desktop runs and screenshots
   xvfb x11-apps
 )

@@ -168,7 +168,6 @@ void WarnDroppedEdges(const QString& inputFile, const ur::SxImageBuf& input,
 void WarnInexactRoundTrip(const QString& inputFile, const ur::SxImageBuf& working,
                           const unsigned short maxima[3], ur::ExBayerGrid grid,
                           DemosaicAlgorithm algorithm) {
-  constexpr int kExactLevels = 256;
   const QString channelNames[3] = {Tr("red"), Tr("green"), Tr("blue")};
   for (int c = 0; c < working.channels && c < 3; ++c) {
     const int levels = maxima[c] + 1;

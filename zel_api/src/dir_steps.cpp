@@ -118,6 +118,16 @@ void DirReport::levels(const int counts[], int channels, int exactLimit,
                                                    verdict));
 }
 
+void DirReport::converted(const QString& path, const QString& output) {
+  ++m_converted;
+  if (m_params.summary) m_params.summary->outputs.append({path, output, true});
+}
+
+void DirReport::skippedConverted(const QString& path, const QString& output) {
+  ++m_skipped;
+  if (m_params.summary) m_params.summary->outputs.append({path, output, false});
+}
+
 void DirReport::finish(ur::Result result) {
   if (ur::Failed(result)) m_failed = std::max(m_failed, m_files - m_converted - m_skipped);
   ZelRunSummary* summary = m_params.summary;
@@ -196,7 +206,7 @@ ur::Result WriteDirOutput(const Frame& frame, ur::SxImageBuf& zel, const DirOutp
     report.fileFailed(path, out.writeFailure.arg(error));
     return ur::rc::Ok;
   }
-  report.converted();
+  report.converted(path, output);
   return ur::rc::Ok;
 }
 

@@ -83,8 +83,9 @@ public:
   void fileFailed(const QString& path, const QString& reason);
   // A failure already reported by its own line.
   void countFailed() { ++m_failed; }
-  void converted() { ++m_converted; }
-  void skippedConverted() { ++m_skipped; }
+  // The file's ZEL image is written, or was there already; the summary lists it.
+  void converted(const QString& path, const QString& output);
+  void skippedConverted(const QString& path, const QString& output);
   void task(double percent, const QString& message) const;
   void taskMessage(const QString& message) const;
   // After the analysis: the occupied levels per channel (or plane) and whether the way back

@@ -27,7 +27,6 @@ namespace rc = ur::rc;
 using detail::DirTr;
 using detail::FrameStatus;
 
-constexpr int kExactLevels = 256;
 constexpr int kReservedInvalidPixels = 1000;
 constexpr double kAnalysisShare = 10.0;
 
@@ -159,7 +158,7 @@ private:
     const QString path = pathOf(name);
     const QString output = detail::DirOutputPath(m_outputDir, name);
     if (m_params.doNotProcessConverted && QFileInfo::exists(output)) {
-      m_report.skippedConverted();
+      m_report.skippedConverted(path, output);
       return rc::Ok;
     }
     // A file changed since the analysis is not compacted by a mapping made without it.

@@ -32,8 +32,6 @@ using detail::DirTr;
 using detail::FrameStatus;
 
 constexpr int kPlanes = 4;
-// The 8-bit spread keeps up to 255 levels of a plane apart (values 0..254).
-constexpr int kExactPlaneLevels = 255;
 constexpr int kReservedInvalidPixels = 1000;
 constexpr double kAnalysisShare = 10.0;
 
@@ -237,7 +235,7 @@ private:
     const QString path = pathOf(name);
     const QString output = detail::DirOutputPath(m_outputDir, name);
     if (m_params.doNotProcessConverted && QFileInfo::exists(output)) {
-      m_report.skippedConverted();
+      m_report.skippedConverted(path, output);
       return rc::Ok;
     }
     const FrameStatus status = detail::ReadFrame(m_params, path, m_frame, m_report);

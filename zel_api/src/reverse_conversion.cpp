@@ -141,26 +141,21 @@ QString DezelOutputFileName(const QString& outputDir, const QString& inputName) 
   return outputDir + base + QStringLiteral(".dezel.") + suffix;
 }
 
-unsigned int ConvertZelFileToRAW(unsigned long long pluginId, const QString& inputFile,
-                                 const QString& outputFile, Protocol* protocol) {
+unsigned int RestoreZelImage(unsigned long long pluginId, const QString& inputFile,
+                             ur::ScopedImageBuf& raw, ZelMetadata& md, Protocol* protocol,
+                             int* zelChannels) {
   ZelPlugin* plugin = PluginById(pluginId);
   if (!plugin) return rc::InvalidArg(1);
-  if (!IsRestorableSuffix(outputFile)) {
-    ReportUnsupportedSuffix(inputFile, outputFile, protocol);
-    return rc::Unsupported;
-  }
-
   ur::CxImage image;
-  ZelMetadata md;
   const ur::Result read = ReadZelImage(inputFile, image, md);
   if (ur::Failed(read)) return read;
 
   // The image's own memory, bottom scanline first: the restored buffer comes out in the same
-  // order, which the save writes back upright.
+  // order.
   ur::SxImageBuf zel;
   ur::Result r = image.getImageBuf(zel);
   if (ur::Succeeded(r) && !IsEightBit(zel)) r = rc::Fail;
-  ur::ScopedImageBuf raw;
+  if (ur::Succeeded(r) && zelChannels) *zelChannels = zel.channels;
   if (ur::Succeeded(r)) r = AllocateRaw(zel, md, raw);
   if (ur::Failed(r)) {
     if (protocol)
@@ -180,14 +175,30 @@ unsigned int ConvertZelFileToRAW(unsigned long long pluginId, const QString& inp
   QString operation;
   const ur::Result restored = Restore(*plugin, zel, raw.get(), md, operation);
   if (ur::Failed(restored)) {
-    // Whatever the plug-in left in the buffer is no restored image: nothing is written.
+    // Whatever the plug-in left in the buffer is no restored image.
     ur::LogFunctionFailed(operation, restored);
-    return restored;
+    raw = ur::ScopedImageBuf();
   }
+  return restored;
+}
+
+unsigned int ConvertZelFileToRAW(unsigned long long pluginId, const QString& inputFile,
+                                 const QString& outputFile, Protocol* protocol) {
+  if (!PluginById(pluginId)) return rc::InvalidArg(1);
+  if (!IsRestorableSuffix(outputFile)) {
+    ReportUnsupportedSuffix(inputFile, outputFile, protocol);
+    return rc::Unsupported;
+  }
+
+  ur::ScopedImageBuf raw;
+  ZelMetadata md;
+  const ur::Result restored = RestoreZelImage(pluginId, inputFile, raw, md, protocol);
+  if (ur::Failed(restored)) return restored;
 
   ur::CxImage::SxSaveParams params;
   params.quality = kBestQuality;
   // Written aside and renamed when complete, so a failed save leaves any earlier file as it was.
+  // The buffer is bottom scanline first, which the save writes back upright.
   const ur::Result saved = ur::CxImage::saveBufferToFile(raw.get(), outputFile, params);
   if (ur::Failed(saved)) {
     ur::LogFunctionFailed(QStringLiteral("ur::CxImage::saveBufferToFile()"), saved);

@@ -109,7 +109,12 @@ ConvertorOptions::ConvertorOptions()
       quiet(QStringList{Text("quiet")},
             Text("[optional] With -d: shows only the lines that report a failure, and the "
                  "closing counts when anything failed. Without it, a terminal shows a live "
-                 "progress line below the protocol.")) {}
+                 "progress line below the protocol.")),
+      verify(QStringList{Text("verify")},
+             Text("[optional] Reads each ZEL image written back, restores it in memory and "
+                  "compares it with its source: exact, or the largest difference. A difference "
+                  "where an exact round trip was promised counts as a failure. With -d "
+                  "--skip-converted, the ZEL images already there are checked too.")) {}
 
 void SetUpParser(QCommandLineParser& parser, const ConvertorOptions& options) {
   parser.setApplicationDescription(
@@ -132,7 +137,7 @@ void SetUpParser(QCommandLineParser& parser, const ConvertorOptions& options) {
        {&options.dir, &options.subfolders, &options.skipConverted, &options.bits,
         &options.autoBits, &options.raw, &options.debayer, &options.together, &options.crop,
         &options.threshold, &options.listJobs, &options.nulSeparated, &options.protocolFile,
-        &options.quiet})
+        &options.quiet, &options.verify})
     parser.addOption(*option);
 }
 

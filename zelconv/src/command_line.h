@@ -34,6 +34,7 @@ struct ConvertorOptions {
   QCommandLineOption nulSeparated;   // -0: --list-jobs ends each directory with NUL
   QCommandLineOption protocolFile;   // --protocol: also save a directory run's protocol
   QCommandLineOption quiet;          // --quiet: a directory run shows only its failures
+  QCommandLineOption verify;         // --verify: each written ZEL image restored and compared
 };
 
 // The margins --crop cuts from an image, in pixels.

@@ -6,6 +6,7 @@
 #include <zel/dir_jobs.h>
 #include <zel/plugin.h>
 #include <zel/reverse_conversion.h>
+#include <zel/verification.h>
 
 #include <urs/protocol.h>
 
@@ -30,6 +31,7 @@ QString WithSeparator(const QString& dir) {
 
 void Add(ZelRunSummary& total, const ZelRunSummary& part) {
   total.directories += part.directories;
+  total.outputs += part.outputs;
   total.converted += part.converted;
   total.skippedConverted += part.skippedConverted;
   total.failed += part.failed;
@@ -43,7 +45,30 @@ unsigned long long FirstPluginId() {
   return plugins.first().id;
 }
 
-ur::Result ConvertDirectories(const ZelParams& params, bool autoBits, ZelRunSummary& summary) {
+void VerifyOutputs(unsigned long long pluginId, const ZelParams& params, Protocol* protocol,
+                   ZelRunSummary& part) {
+  for (const ZelRunSummary::Output& output : part.outputs) {
+    if (RunToken().isCancelled()) return;
+    const ZelVerification check = VerifyZelImage(pluginId, output.zel, output.source, params);
+    Report(protocol, DescribeVerification(output.zel, check));
+    if (!check.failed()) continue;
+    // The file moves from what the run counted it as to the failures.
+    ZelRunSummary::Directory* dir =
+        part.directories.size() == 1 ? &part.directories.first() : nullptr;
+    if (output.written) {
+      --part.converted;
+      if (dir) --dir->converted;
+    } else {
+      --part.skippedConverted;
+      if (dir) --dir->skippedConverted;
+    }
+    ++part.failed;
+    if (dir) ++dir->failed;
+  }
+}
+
+ur::Result ConvertDirectories(const ZelParams& params, bool autoBits, bool verify,
+                              ZelRunSummary& summary) {
   summary = ZelRunSummary();
   const unsigned long long pluginId = FirstPluginId();
   if (pluginId == 0 || !QFileInfo(params.inputDir).isDir()) {
@@ -62,6 +87,7 @@ ur::Result ConvertDirectories(const ZelParams& params, bool autoBits, ZelRunSumm
     ZelRunSummary part;
     one.summary = &part;
     const ur::Result r = ConvertDirToZel(one, &RunToken());
+    if (verify && r != rc::Cancelled) VerifyOutputs(pluginId, one, params.protocol, part);
     // A directory whose conversion did not get as far as its files leaves no entry.
     if (part.directories.isEmpty()) {
       part.directories.append({dir, 0, 0, 1});

@@ -36,9 +36,15 @@ public:
     return withReporting(readFile());
   }
 
-  // --protocol and --quiet belong to directory runs.
+  // --protocol and --quiet belong to directory runs, --verify to forward conversions.
   RequestStatus withReporting(RequestStatus status) {
     if (status != RequestStatus::Ok) return status;
+    const bool forward = m_request.mode == RunMode::File || m_request.mode == RunMode::FileRaw ||
+                         m_request.mode == RunMode::Dir;
+    if (!forward && isSet(m_o.verify))
+      return refuse(m_o.verify, "checks the ZEL images a conversion writes: not used with -r "
+                                "or --list-jobs");
+    m_request.verify = isSet(m_o.verify);
     const bool directory =
         m_request.mode == RunMode::Dir || m_request.mode == RunMode::DirReverse;
     if (!directory) return refuseAny({&m_o.protocolFile, &m_o.quiet}, "needs -d");

@@ -30,6 +30,7 @@ struct Request {
   bool nulSeparated = false;
   QString protocolFile;  // --protocol: where a directory run's protocol is saved
   bool quiet = false;    // --quiet: only failures are shown
+  bool verify = false;   // --verify: every written ZEL image restored and compared
 };
 
 enum class RequestStatus {

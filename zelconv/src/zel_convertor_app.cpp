@@ -12,6 +12,7 @@
 #include <zel/file_conversion.h>
 #include <zel/plugin.h>
 #include <zel/reverse_conversion.h>
+#include <zel/verification.h>
 
 #include <ur/result.h>
 
@@ -75,6 +76,16 @@ unsigned int ConvertBack(const QString& input, const QString& output) {
   return ConvertZelFileToRAW(pluginId, input, output, nullptr);
 }
 
+// With --verify, the written image restored and compared with its input; the line says how it
+// came back, and a failed check fails the conversion.
+unsigned int VerifiedResult(const Request& request, unsigned int result) {
+  if (!request.verify || ur::Failed(result)) return result;
+  const ZelVerification check =
+      VerifyZelImage(FirstPluginId(), request.output, request.input, request.params);
+  std::fprintf(stderr, "%s\n", qUtf8Printable(DescribeVerification(request.output, check)));
+  return check.failed() ? rc::Fail : result;
+}
+
 // The reasons of a failed single-file conversion are shown; a good one says only "Success".
 int ConvertOneRaw(const Request& request) {
   Protocol protocol;
@@ -84,7 +95,7 @@ int ConvertOneRaw(const Request& request) {
   if (ur::Failed(result))
     for (const QString& line : protocol.getProtocol())
       std::fprintf(stderr, "%s\n", qUtf8Printable(line));
-  return ReportOutcome(result);
+  return ReportOutcome(VerifiedResult(request, result));
 }
 
 RunDisplay::Mode DisplayMode(const Request& request) {
@@ -119,7 +130,8 @@ int RunDirectory(const Request& request) {
     files += job.files.size();
   display.setTotalFiles(files);
   ZelRunSummary summary;
-  const ur::Result result = ConvertDirectories(params, request.autoBits, summary);
+  const ur::Result result =
+      ConvertDirectories(params, request.autoBits, request.verify, summary);
   return FinishDirectoryRun(request, display, result, summary);
 }
 
@@ -197,11 +209,11 @@ int ZelConvertorApp::run(const QStringList& arguments) {
     return ReportOutcome(rc::InvalidArg(2));
   }
   if (request.mode == RunMode::FileRaw) return ConvertOneRaw(request);
-  return ReportOutcome(request.mode == RunMode::FileReverse
-                           ? ConvertBack(request.input, request.output)
-                           : ConvertFileToZel8(request.input, request.output,
-                                               request.params.bayerGrid,
-                                               request.params.algorithm));
+  if (request.mode == RunMode::FileReverse)
+    return ReportOutcome(ConvertBack(request.input, request.output));
+  return ReportOutcome(VerifiedResult(
+      request, ConvertFileToZel8(request.input, request.output, request.params.bayerGrid,
+                                 request.params.algorithm)));
 }
 
 }  // namespace urs::zel

@@ -9,13 +9,13 @@
 //        a demosaiced colour image. Exit status 0 in both cases, 2 when the images cannot be read
 //        or compared.
 
-#include "image_compare.h"
 #include "sample_files.h"
 
 #include <ur/buffers.h>
 #include <ur/format_manager.h>
 #include <ur/image.h>
 
+#include <zel/image_compare.h>
 #include <zel/input_reading.h>
 
 #include <QCoreApplication>
@@ -78,8 +78,8 @@ int Compare(const QStringList& args) {
     std::fprintf(stderr, "zel_samples: cannot read %s\n", qUtf8Printable(args[3]));
     return kExitUsage;
   }
-  const zel::samples::SxComparison result =
-      zel::samples::CompareImages(sourceBuf, restored.get(), grid);
+  const urs::zel::ZelComparison result =
+      urs::zel::CompareImages(sourceBuf, restored.get(), grid);
   if (!result.comparable) {
     std::fprintf(stderr, "zel_samples: cannot compare: %s\n", qUtf8Printable(result.reason));
     return kExitUsage;

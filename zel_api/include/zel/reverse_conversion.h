@@ -1,9 +1,11 @@
 #pragma once
 // Reverse conversion: ZEL images back into raw images with their source levels ("*.dezel.*").
 
+#include <zel/metadata.h>
 #include <zel/run_summary.h>
 #include <zel/zel_api_export.h>
 
+#include <ur/buffers.h>
 #include <ur/cancellation_token.h>
 
 #include <QString>
@@ -30,6 +32,15 @@ struct BackZelParams {
 
 // The suffixes (lower case, without dot) of the lossless formats a restored image is written in.
 ZEL_API_EXPORT QStringList RestoredImageSuffixes();
+
+// Restores one ZEL image in memory: raw receives the source levels (one channel, bottom scanline
+// first, as the ZEL image lies in memory), md the image's record and zelChannels, when given, the
+// ZEL image's channel count (3 for a demosaiced mosaic). Nothing is kept in raw when
+// the plug-in fails. Codes: InvalidArg(1) bad plug-in id, the reader's or plug-in's code,
+// rc::Fail (not an 8-bit ZEL image, out of memory).
+ZEL_API_EXPORT unsigned int RestoreZelImage(unsigned long long pluginId, const QString& inputFile,
+                                            ur::ScopedImageBuf& raw, ZelMetadata& md,
+                                            Protocol* protocol, int* zelChannels = nullptr);
 
 // Restores one ZEL image into outputFile (format by its suffix), written under a temporary name
 // and renamed when complete; nothing is written when the plug-in fails. A 16-bit source comes

@@ -16,7 +16,15 @@ struct ZelRunSummary {
     int skippedConverted = 0;  // outputs that existed, with doNotProcessConverted
     int failed = 0;
   };
+  // A ZEL image of a forward run, with the input it was made from: written by the run, or
+  // there already (doNotProcessConverted).
+  struct Output {
+    QString source;
+    QString zel;
+    bool written = true;
+  };
   QVector<Directory> directories;
+  QVector<Output> outputs;  // forward runs only, in the order of the files
   int converted = 0;
   int skippedConverted = 0;
   int failed = 0;

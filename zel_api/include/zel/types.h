@@ -15,4 +15,9 @@ enum DemosaicAlgorithm : int {
   Simple = 1,     // one pixel per 2x2 cell, half size
 };
 
+// The most levels a channel may hold for every sample to come back exactly: the 8-bit range of
+// a ZEL image, and for raw planes (ZEL type 1) one fewer, since their spread uses 0..254.
+constexpr int kExactLevels = 256;
+constexpr int kExactPlaneLevels = 255;
+
 }  // namespace urs::zel

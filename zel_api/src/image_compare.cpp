@@ -1,4 +1,4 @@
-#include "image_compare.h"
+#include <zel/image_compare.h>
 
 #include <ur/bayer.h>
 #include <ur/channels.h>
@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-namespace zel::samples {
+namespace urs::zel {
 namespace {
 
 bool HasComparableSamples(const ur::SxImageBuf& buf) {
@@ -31,8 +31,8 @@ void ReadRow(const ur::SxImageBuf& buf, int y, std::vector<int>& out) {
     ReadRowAs<std::uint16_t>(buf, y, out);
 }
 
-SxComparison NotComparable(const QString& reason) {
-  SxComparison result;
+ZelComparison NotComparable(const QString& reason) {
+  ZelComparison result;
   result.reason = reason;
   return result;
 }
@@ -43,7 +43,7 @@ QString Describe(const ur::SxImageBuf& buf) {
 
 }  // namespace
 
-SxComparison CompareImages(const ur::SxImageBuf& source, const ur::SxImageBuf& restored,
+ZelComparison CompareImages(const ur::SxImageBuf& source, const ur::SxImageBuf& restored,
                            ur::ExBayerGrid grid) {
   if (!HasComparableSamples(source) || !HasComparableSamples(restored))
     return NotComparable(QStringLiteral("only interleaved 8- and 16-bit unsigned images"));
@@ -65,7 +65,7 @@ SxComparison CompareImages(const ur::SxImageBuf& source, const ur::SxImageBuf& r
       for (int x = 0; x < 2; ++x)
         siteChannel[y][x] = ur::ChannelIndexLogicalToPhysical(ur::ColorAt(grid, x, y), restored);
 
-  SxComparison result;
+  ZelComparison result;
   result.comparable = true;
   std::vector<int> a;
   std::vector<int> b;
@@ -88,4 +88,4 @@ SxComparison CompareImages(const ur::SxImageBuf& source, const ur::SxImageBuf& r
   return result;
 }
 
-}  // namespace zel::samples
+}  // namespace urs::zel

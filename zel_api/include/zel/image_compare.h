@@ -1,13 +1,15 @@
 #pragma once
 // Compares a source image with the image restored from its ZEL file.
 
+#include <zel/zel_api_export.h>
+
 #include <ur/image_buf.h>
 
 #include <QString>
 
-namespace zel::samples {
+namespace urs::zel {
 
-struct SxComparison {
+struct ZelComparison {
   bool comparable = false;
   int maxDifference = 0;  // largest absolute difference of two corresponding samples
   QString reason;         // why the images cannot be compared
@@ -17,7 +19,7 @@ struct SxComparison {
 // channel count are compared sample by sample. A one-channel Bayer mosaic (grid one of the four
 // 2x2 grids) may also be compared with a demosaiced colour image of the same size: each site with
 // the restored channel of its own colour.
-SxComparison CompareImages(const ur::SxImageBuf& source, const ur::SxImageBuf& restored,
-                           ur::ExBayerGrid grid);
+ZEL_API_EXPORT ZelComparison CompareImages(const ur::SxImageBuf& source,
+                                           const ur::SxImageBuf& restored, ur::ExBayerGrid grid);
 
-}  // namespace zel::samples
+}  // namespace urs::zel
