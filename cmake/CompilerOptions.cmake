@@ -6,11 +6,24 @@ if(MSVC)
     target_compile_options(project_warnings INTERFACE /WX)
   endif()
 else()
-  target_compile_options(project_warnings INTERFACE -Wall -Wextra -Wpedantic -Wshadow=local
+  # clang (the fuzz build) has no local-only form of -Wshadow.
+  set(shadow_warning "")
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    set(shadow_warning -Wshadow=local)
+  endif()
+  target_compile_options(project_warnings INTERFACE -Wall -Wextra -Wpedantic ${shadow_warning}
                                                     -Wnon-virtual-dtor -Wcast-align)
   if(ZEL_WERROR)
     target_compile_options(project_warnings INTERFACE -Werror)
   endif()
+endif()
+
+if(ZEL_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "ZEL_FUZZ needs clang (libFuzzer): -DCMAKE_CXX_COMPILER=clang++-14")
+  endif()
+  # Coverage for the fuzzer in every library; the fuzz programs link libFuzzer itself.
+  add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
 
 if(ZEL_SANITIZE)

@@ -5,7 +5,9 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace ur {
 namespace {
@@ -52,12 +54,16 @@ CxAtomicFile::~CxAtomicFile() {
   if (!m_committed) QFile::remove(m_tempPath);
 }
 
-bool CxAtomicFile::commit() {
+bool CxAtomicFile::commit(QString* reason) {
   if (m_committed) return true;
+  const auto fail = [reason](const QString& why) {
+    if (reason) *reason = why;
+    return false;
+  };
   const QFileInfo temp(m_tempPath);
-  if (!temp.exists() || temp.isDir()) return false;
+  if (!temp.exists() || temp.isDir()) return fail(QStringLiteral("the written file is missing"));
   const QFileInfo target(m_targetPath);
-  if (target.isDir()) return false;
+  if (target.isDir()) return fail(QStringLiteral("the name is taken by a folder"));
   // A replaced file keeps its permissions, as if it had been rewritten in place.
   if (target.exists()) QFile::setPermissions(m_tempPath, QFile::permissions(m_targetPath));
 
@@ -65,17 +71,18 @@ bool CxAtomicFile::commit() {
     m_committed = true;
     return true;
   }
-  if (!target.exists()) return false;
+  const QString renameError = QString::fromLocal8Bit(std::strerror(errno));
+  if (!target.exists()) return fail(renameError);
 
   // The rename could not replace the target (some systems refuse to): move the target aside,
   // put the new file in its place, and bring the old one back if that fails too.
   const QString aside = UnusedPath(target.dir(), [&](const QString& tag) {
     return QStringLiteral(".%1.old-%2").arg(target.completeBaseName().left(kMaxBaseChars), tag);
   });
-  if (!RenameOver(m_targetPath, aside)) return false;
+  if (!RenameOver(m_targetPath, aside)) return fail(renameError);
   if (!RenameOver(m_tempPath, m_targetPath)) {
     RenameOver(aside, m_targetPath);
-    return false;
+    return fail(renameError);
   }
   QFile::remove(aside);
   m_committed = true;

@@ -49,7 +49,9 @@ void CopyRows(const SxImageBuf& src, const QRect& region, SxImageBuf& dst, const
 Result AllocBuffer(SxImageBuf& buf, bool clear) {
   buf.data = nullptr;
   const std::int64_t minPitch = MinLinePitch(buf);
-  if (minPitch == 0 || buf.height <= 0 || minPitch > INT_MAX) return rc::InvalidArg(1);
+  if (minPitch == 0 || buf.height <= 0 || minPitch > INT_MAX ||
+      !WithinSampleCeiling(buf.width, buf.height, buf.channels))
+    return rc::InvalidArg(1);
   if (buf.linePitch == 0) buf.linePitch = int(minPitch);
   if (buf.linePitch < minPitch) return rc::InvalidArg(1);
   const std::int64_t bytes = BufferBytes(buf);

@@ -180,8 +180,10 @@ bool CxImageFormatManager::saveImageToFile(const QString& path, const SxImageBuf
       LogFileFailure("save", path, QStringLiteral("the saver failed"));
       return false;
     }
-    if (!file.commit()) {
-      LogFileFailure("save", path, QStringLiteral("the finished file cannot replace the target"));
+    QString reason;
+    if (!file.commit(&reason)) {
+      LogFileFailure("save", path,
+                     QStringLiteral("the finished file cannot replace the target: %1").arg(reason));
       return false;
     }
     return true;

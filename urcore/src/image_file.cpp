@@ -229,7 +229,10 @@ Result SaveBitmap(FIBITMAP* dib, const QString& path, const CxImage::SxSaveParam
   if (!encodedOk) return rc::Fail;
   CxAtomicFile file(path);
   if (!WriteNewFile(file.tempPath(), encoded)) return rc::Fail;
-  return file.commit() ? rc::Ok : rc::Fail;
+  QString reason;
+  if (file.commit(&reason)) return rc::Ok;
+  qWarning("CxImage: cannot write %s: %s", qUtf8Printable(path), qUtf8Printable(reason));
+  return rc::Fail;
 }
 
 // A bitmap over the buffer's own rows, for a 16-bit grey buffer saved as PNG or TIFF (a

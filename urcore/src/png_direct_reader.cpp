@@ -4,6 +4,7 @@
 #include "png_decode_common.h"
 #include "png_unfilter.h"
 
+#include <ur/image_buf.h>
 #include <libdeflate.h>
 
 #ifdef ZEL_HAVE_ISAL
@@ -331,7 +332,8 @@ FIBITMAP* DecodePlainPng8(const unsigned char* data, std::size_t size) {
     if (size < kSignatureBytes || !ReadChunks(data, size, png)) return nullptr;
     const std::uint64_t filteredBytes =
         (std::uint64_t(png.width) * std::uint64_t(png.pixelBytes) + 1) * png.height;
-    if (ClaimsMoreThanFileHolds(filteredBytes, size) || filteredBytes > kMaxDecodedBytes)
+    if (ClaimsMoreThanFileHolds(filteredBytes, size) || filteredBytes > kMaxDecodedBytes ||
+        !WithinSampleCeiling(png.width, png.height, png.pixelBytes))
       return nullptr;
     BitmapPtr dib(AllocatePngBitmap(FIT_BITMAP, png.width, png.height, 8 * png.pixelBytes));
     if (!dib || !DecodePixels(png, dib.get())) return nullptr;

@@ -7,6 +7,8 @@
 
 #include <ur/png_reader.h>
 
+#include <ur/image_buf.h>
+
 #include "png_decode_common.h"
 #include "png_direct_reader.h"
 
@@ -157,7 +159,10 @@ void ConfigureAndAllocate(DecodeState& s) {
   if (interlace != PNG_INTERLACE_NONE) png_set_interlace_handling(s.png);
   png_read_update_info(s.png, s.info);
 
-  if (std::uint64_t(width) * height * std::uint64_t(bpp / 8) > kMaxDecodedBytes)
+  // Channels after the transformations above.
+  const int channels = png_get_channels(s.png, s.info);
+  if (!ur::WithinSampleCeiling(width, height, channels) ||
+      std::uint64_t(width) * height * std::uint64_t(bpp / 8) > kMaxDecodedBytes)
     png_error(s.png, "the image is too large");
   s.dib = detail::AllocatePngBitmap(type, width, height, bpp);
   if (!s.dib) png_error(s.png, "out of memory");

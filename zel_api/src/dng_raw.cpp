@@ -3,6 +3,7 @@
 #include "dng_raw_ifd.h"
 
 #include <ur/channels.h>
+#include <ur/image_buf.h>
 #include <ur/result.h>
 
 #include <libraw/libraw.h>
@@ -122,10 +123,7 @@ unsigned WhiteLevel(const LibRaw& raw, const DngRawIfd& ifd) {
 // Describes the output image for what unpack() left; channels 0 when it cannot be copied.
 SxImageBuf DescribeOutput(LibRaw& raw, const DngRawIfd& ifd, const UnpackedRaw& unpacked) {
   const unpacker_data_t& unpacker = raw.get_internal_data_pointer()->unpacker_data;
-  // LibRaw maps the 8-bit samples of lossy JPEG tiles to 16 bits through the file's own curve,
-  // so those come out 16-bit with a 16-bit range.
-  const bool lossy = unpacker.tiff_compress == kCompressionLossyJpeg;
-  const bool eightBit = unpacker.tiff_bps <= 8 && !lossy;
+  const bool eightBit = unpacker.tiff_bps <= 8;
   const bool mosaic = unpacked.stride == 1;
   const int channels = mosaic ? 1 : int(unpacker.tiff_samples);
 
@@ -134,7 +132,7 @@ SxImageBuf DescribeOutput(LibRaw& raw, const DngRawIfd& ifd, const UnpackedRaw& 
   out.height = raw.imgdata.sizes.raw_height;
   out.channels = channels >= 1 && channels <= unpacked.stride ? channels : 0;
   out.dataType = eightBit ? ur::eImageDataUInt8 : ur::eImageDataUInt16;
-  out.bitDepth = eightBit ? 8 : lossy ? 16 : BitDepthOfWhiteLevel(WhiteLevel(raw, ifd));
+  out.bitDepth = eightBit ? 8 : BitDepthOfWhiteLevel(WhiteLevel(raw, ifd));
   out.bayerGrid = mosaic ? GridOfTopLeftCell(raw) : ur::eBayerNone;
   return out;
 }
@@ -161,24 +159,36 @@ DngRawIfd InspectIfdOf(LibRaw& raw, const QString& path) {
 // libtiff finding no directory to look at leaves the decoder to judge the data.
 bool DataComplete(const DngRawIfd& ifd) { return !ifd.found || ifd.dataComplete; }
 
+bool IsLossy(LibRaw& raw) {
+  return raw.get_internal_data_pointer()->unpacker_data.tiff_compress == kCompressionLossyJpeg;
+}
+
+// Several samples per pixel: demosaiced data (LinearRaw), no mosaic.
+bool IsLinear(LibRaw& raw) {
+  return raw.get_internal_data_pointer()->unpacker_data.tiff_samples > 1;
+}
+
 DngRawFacts InspectLocked(LibRaw& raw, const QString& path) {
   DngRawFacts facts;
   const unsigned int opened = OpenDng(raw, path);
   // A DNG whose codec LibRaw lacks fails to open but has been recognised as a DNG.
   facts.isDng = raw.imgdata.idata.dng_version != 0;
   if (ur::Failed(opened)) return facts;
-  const unpacker_data_t& unpacker = raw.get_internal_data_pointer()->unpacker_data;
   facts.decodable = HasIntegerSamples(raw);
   facts.complete = DataComplete(InspectIfdOf(raw, path));
-  facts.lossy = unpacker.tiff_compress == kCompressionLossyJpeg;
-  facts.linear = unpacker.tiff_samples > 1;
+  facts.lossy = IsLossy(raw);
+  facts.linear = IsLinear(raw);
   return facts;
 }
 
 unsigned int ReadLocked(LibRaw& raw, const QString& path, ur::ScopedImageBuf& image) {
   const unsigned int opened = OpenDng(raw, path);
   if (ur::Failed(opened)) return opened;
-  if (!HasIntegerSamples(raw)) return ur::rc::Unsupported;
+  // Refused before unpacking: their samples are no sensor mosaic, and the lossy decoder does
+  // not release its state when a damaged tile stops it.
+  if (!HasIntegerSamples(raw) || IsLossy(raw) || IsLinear(raw)) return ur::rc::Unsupported;
+  const libraw_image_sizes_t& sizes = raw.imgdata.sizes;
+  if (!ur::WithinSampleCeiling(sizes.raw_width, sizes.raw_height, 1)) return ur::rc::Fail;
 
   const DngRawIfd ifd = InspectIfdOf(raw, path);
   if (!DataComplete(ifd)) return ur::rc::Fail;

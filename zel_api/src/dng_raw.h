@@ -13,11 +13,11 @@ namespace urs::zel {
 // stored, not clipped at the white level) into image, allocated here: rows top-down as stored,
 // interleaved, 8-bit unsigned for samples of up to 8 bits and 16-bit unsigned otherwise.
 // A mosaic gives one channel and the Bayer grid of the stored image's top-left cell (none for
-// a pattern other than a 2x2 red-green-blue one); a linear DNG gives its planes and grid none.
+// a pattern other than a 2x2 red-green-blue one).
 // bitDepth: 8 for 8-bit samples, otherwise from the white level W (W < 1024: 10, < 4096: 12,
 // < 16384: 14, else 16; no WhiteLevel tag counts as 65535).
 // Codes: rc::NotZelImage not a DNG or not parseable; rc::Unsupported samples that are not 8- or
-// 16-bit unsigned integers; rc::Fail missing or undecodable data, unreadable file, no memory.
+// 16-bit unsigned integers, lossy and linear (demosaiced) DNGs, refused before decoding; rc::Fail missing or undecodable data, unreadable file, no memory.
 // image is unchanged on failure. Reads never overlap.
 unsigned int ReadDngRaw(const QString& path, ur::ScopedImageBuf& image);
 

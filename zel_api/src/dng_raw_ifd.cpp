@@ -1,13 +1,12 @@
 #include "dng_raw_ifd.h"
+#include "quiet_tiff.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <tiffio.h>
 
-#include <cstdarg>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 namespace urs::zel {
@@ -16,24 +15,6 @@ namespace {
 
 constexpr uint16_t kCompressionNone = 1;
 constexpr uint16_t kCompressionLosslessJpeg = 7;
-
-// Raw files carry many tags libtiff does not know; its complaints about them help nobody. The
-// handlers belong to this handle only, the process-wide ones stay as they are.
-int IgnoreMessage(TIFF*, void*, const char*, const char*, va_list) { return 1; }
-
-struct TiffCloser {
-  void operator()(TIFF* tif) const { TIFFClose(tif); }
-};
-using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
-
-TiffHandle OpenQuietly(const QString& path) {
-  std::unique_ptr<TIFFOpenOptions, decltype(&TIFFOpenOptionsFree)> options(TIFFOpenOptionsAlloc(),
-                                                                         &TIFFOpenOptionsFree);
-  if (!options) return nullptr;
-  TIFFOpenOptionsSetErrorHandlerExtR(options.get(), IgnoreMessage, nullptr);
-  TIFFOpenOptionsSetWarningHandlerExtR(options.get(), IgnoreMessage, nullptr);
-  return TiffHandle(TIFFOpenExt(QFile::encodeName(path).constData(), "r", options.get()));
-}
 
 bool IsFullResolution(TIFF* tif, int width, int height) {
   uint32_t subfileType = 0;

@@ -1,4 +1,5 @@
 #include "dng_raw.h"
+#include "dng_tags.h"
 #include "input_loaders.h"
 
 #include <ur/buffers.h>
@@ -15,9 +16,8 @@ unsigned int ReadDngImage(const QString& path, ur::CxImage& image, ur::ExBayerGr
   ur::CxImage loaded(raw.get());
   if (!loaded.isValid()) return ur::rc::Fail;
   grid = raw->bayerGrid;
-  // The file's tags travel with the pixels; a DNG FreeImage cannot open simply has none to give.
-  ur::CxImage tags;
-  if (ur::Succeeded(tags.loadMetadata(path))) loaded.copyMetadataFromImage(tags);
+  // The file's tags travel with the pixels.
+  CopyDngTags(path, loaded);
   image = std::move(loaded);
   return ur::rc::Ok;
 }

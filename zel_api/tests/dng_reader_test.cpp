@@ -47,8 +47,7 @@ struct DngCase {
 constexpr ur::ExImageDataType k8 = ur::eImageDataUInt8;
 constexpr ur::ExImageDataType k16 = ur::eImageDataUInt16;
 
-// Facts from the sample folders' READMEs. The lossy linear DNG comes out 16-bit: LibRaw maps its
-// 8-bit JPEG samples through the file's curve.
+// Facts from the sample folders' READMEs. The two linear DNGs (one of them lossy) are refused.
 constexpr const char* kFrame550D = "external/dng/canon_eos550d_magiclantern_colorchart.dng";
 
 const DngCase kCases[] = {
@@ -108,8 +107,18 @@ TEST(DngReader, ReadsEverySampleWithItsSizeBitDepthAndGrid) {
   for (const DngCase& c : kCases) {
     SCOPED_TRACE(c.file);
     const QString path = TestDataPath(QString::fromLatin1(c.file));
+    // The converters refuse by these facts before reading: a readable mosaic must pass.
+    const DngRawFacts facts = InspectDngRaw(path);
+    EXPECT_TRUE(facts.isDng && facts.decodable && facts.complete);
+    EXPECT_EQ(facts.linear, c.channels == 3);
+    EXPECT_EQ(facts.lossy, QFileInfo(path).fileName().contains(QLatin1String("lossy")));
+
     ur::CxImage image;
     ur::ExBayerGrid grid = ur::eBayerMosaic;
+    if (facts.linear) {
+      EXPECT_EQ(ReadRawImage(path, image, grid), rc::Unsupported);
+      continue;
+    }
     ASSERT_EQ(ReadRawImage(path, image, grid), rc::Ok);
     EXPECT_EQ(grid, c.grid);
     if (c.grid != ur::eBayerNone && !tagGrids.isEmpty()) {
@@ -126,12 +135,6 @@ TEST(DngReader, ReadsEverySampleWithItsSizeBitDepthAndGrid) {
     ur::ScopedImageBuf raw;
     ASSERT_EQ(ReadDngRaw(path, raw), rc::Ok);
     EXPECT_EQ(raw->bitDepth, c.bitDepth);
-
-    // The converters refuse by these facts before reading: a readable mosaic must pass.
-    const DngRawFacts facts = InspectDngRaw(path);
-    EXPECT_TRUE(facts.isDng && facts.decodable && facts.complete);
-    EXPECT_EQ(facts.linear, c.channels == 3);
-    EXPECT_EQ(facts.lossy, QFileInfo(path).fileName().contains(QLatin1String("lossy")));
   }
 }
 
@@ -223,6 +226,46 @@ TEST(DngReader, TakesTheGridAtTheStoredOriginBehindAnOddActiveArea) {
   ur::ExBayerGrid grid = ur::eBayerNone;
   ASSERT_EQ(ReadRawImage(WriteInto(dir, "odd_area.dng", bytes), image, grid), rc::Ok);
   EXPECT_EQ(grid, ur::eBayerBGGR);
+}
+
+// Renames tag of the first directory to an unknown number, as if it were missing. Byte order
+// and entry layout as TIFF has them.
+QByteArray WithoutIfd0Tag(QByteArray bytes, quint16 tag) {
+  const bool little = bytes.startsWith("II");
+  const auto u16 = [&](int at) {
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData()) + at;
+    return little ? quint16(b[0] | b[1] << 8) : quint16(b[0] << 8 | b[1]);
+  };
+  const auto u32 = [&](int at) {
+    return little ? quint32(u16(at)) | quint32(u16(at + 2)) << 16
+                  : quint32(u16(at)) << 16 | quint32(u16(at + 2));
+  };
+  const int ifd = int(u32(4));
+  for (int i = 0; i < u16(ifd); ++i) {
+    const int entry = ifd + 2 + 12 * i;
+    if (u16(entry) != tag) continue;
+    bytes[entry] = char(0xfe);
+    bytes[entry + 1] = char(0xfe);
+  }
+  return bytes;
+}
+
+// The preview directory of this DNG loses its Compression tag: once a decoder of previews
+// overran its buffer on such files. The raw image and the descriptive tags still come through.
+TEST(DngReader, ReadsTheMosaicAndTagsWhateverThePreviewDirectorySays) {
+  REQUIRE_DNG_SAMPLES();
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QByteArray bytes = ReadAll(TestDataPath("derived/dng/d550_gbrg_10bit_subifd.dng"));
+  const QByteArray damaged = WithoutIfd0Tag(bytes, 259);
+  ASSERT_NE(damaged, bytes);
+  ur::CxImage image;
+  ur::ExBayerGrid grid = ur::eBayerNone;
+  ASSERT_EQ(ReadRawImage(WriteInto(dir, "no_compression.dng", damaged), image, grid), rc::Ok);
+  EXPECT_EQ(grid, ur::eBayerGBRG);
+  fipTag make;
+  ASSERT_EQ(image.getMetadata(FIMD_EXIF_MAIN, QStringLiteral("Make"), make), rc::Ok);
+  EXPECT_STREQ(make.toString(FIMD_EXIF_MAIN), "Derived");
 }
 
 TEST(DngReader, RefusesFilesItCannotRead) {

@@ -19,9 +19,10 @@ public:
 
   const QString& tempPath() const { return m_tempPath; }
   const QString& targetPath() const { return m_targetPath; }
-  // Renames the temporary file over the target. False when the temporary file is missing or
-  // the rename fails (the target is then unchanged).
-  bool commit();
+  // Renames the temporary file over the target. False when the temporary file is missing, the
+  // target is a folder or the rename fails (the target is then unchanged); reason, when given,
+  // then says which.
+  bool commit(QString* reason = nullptr);
 
 private:
   QString m_targetPath;

@@ -86,6 +86,18 @@ URCORE_EXPORT std::int64_t MinLinePitch(const SxImageBuf& buf);
 // Bytes the pixels occupy: linePitch x height, times channels when planar. 0 when unusable.
 URCORE_EXPORT std::int64_t BufferBytes(const SxImageBuf& buf);
 
+// The most samples (width x height x channels) any reader or buffer holds for one image: far
+// more than any camera frame (2 GiB of 16-bit samples), far less than a damaged header can
+// claim. Readers refuse larger claims before they allocate.
+constexpr std::int64_t kMaxImageSamples = std::int64_t(1) << 30;
+
+// True when width, height and channels are positive and their product is at most
+// kMaxImageSamples.
+inline bool WithinSampleCeiling(std::int64_t width, std::int64_t height, std::int64_t channels) {
+  return width > 0 && height > 0 && channels > 0 && width <= kMaxImageSamples &&
+         height <= kMaxImageSamples && width * height <= kMaxImageSamples / channels;
+}
+
 // True when the record has pixels and a consistent description: positive sizes and channel
 // count, a known data type and a line pitch that holds a row.
 URCORE_EXPORT bool HasPixels(const SxImageBuf& buf);

@@ -371,7 +371,8 @@ bool DescribeBuffer(const TiffPageLayout& layout, SxImageBuf& buf) {
   if (layout.width > std::uint32_t(INT_MAX) || layout.height > std::uint32_t(INT_MAX)) return false;
   const std::int64_t rowBytes =
       std::int64_t(layout.width) * layout.channels * BytesPerSample(layout.dataType);
-  if (rowBytes <= 0 || rowBytes > INT_MAX || rowBytes > kMaxImageBytes / layout.height)
+  if (rowBytes <= 0 || rowBytes > INT_MAX || rowBytes > kMaxImageBytes / layout.height ||
+      !WithinSampleCeiling(layout.width, layout.height, layout.channels))
     return false;
   buf.width = int(layout.width);
   buf.height = int(layout.height);

@@ -23,7 +23,8 @@
 
 namespace urs::matlab {
 
-// Opens an existing file read-only; null when it cannot be opened.
+// Opens an existing file read-only; null when it cannot be opened, or when one of its variables
+// claims more than the file holds (checked before matio reads it).
 URS_CORE_EXPORT void* MatOpenRead(const QString& path);
 // Creates (or truncates) a MATLAB 5 file; null when it cannot be created.
 URS_CORE_EXPORT void* MatOpenWrite(const QString& path);

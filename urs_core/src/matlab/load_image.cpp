@@ -1,6 +1,7 @@
 // Reading an image, with its metadata, from a MATLAB file.
 
 #include "matlab/mat_io.h"
+#include "matlab/mat_precheck.h"
 #include "matlab/metadata_codecs.h"
 
 #include <urs/matlab_file.h>
@@ -174,6 +175,11 @@ void RestoreAsSaved(const ur::CxMetadata& stored, ScopedImageBuf& pixels) {
 bool LoadImageFromMat(const QString& path, SxImageBuf& image, bool& isEntropy,
                       ur::CxMetadata* metadata, QString* reason) {
   isEntropy = false;
+  const QString damage = detail::MatFileProblem(path);
+  if (!damage.isEmpty()) {
+    ur::FreeBuffer(image);
+    return Refuse(reason, damage);
+  }
   detail::MatFilePtr mat(static_cast<mat_t*>(MatOpenRead(path)));
   if (!mat) {
     ur::FreeBuffer(image);

@@ -1,6 +1,7 @@
 // Opening and closing MATLAB files and writing single variables.
 
 #include "matlab/mat_io.h"
+#include "matlab/mat_precheck.h"
 
 #include <urs/matlab_file.h>
 
@@ -12,6 +13,7 @@ using detail::WriteMatrix;
 
 void* MatOpenRead(const QString& path) {
   detail::InstallMatioLogger();
+  if (!detail::MatFileProblem(path).isEmpty()) return nullptr;
   return Mat_Open(path.toLocal8Bit().constData(), MAT_ACC_RDONLY);
 }
 

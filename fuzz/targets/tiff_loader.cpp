@@ -1,0 +1,14 @@
+// A whole file through the format plug-in's loader for its suffix (.tif).
+#include "fuzz_support.h"
+
+#include <ur/buffers.h>
+#include <ur/format_manager.h>
+
+int ZelFuzzOne(const std::uint8_t* data, std::size_t size) {
+  const QString path = zel::fuzz::WriteScratchFile(data, size, ".tif");
+  ur::ScopedImageBuf image;
+  ur::CxMetadata metadata;
+  return ur::CxImageFormatManager::instance()->loadImageFromFile(path, image.get(), &metadata)
+             ? 1
+             : 0;
+}

@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Runs one fuzz target (or all of them) with libFuzzer under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+#
+# Usage: scripts/fuzz.sh TARGET|all [SECONDS]     (default 60 seconds per target)
+#   TARGET: xml_record legacy_record mapping_string text_matrix matlab dng tiff_loader
+#           png_loader png_decoder zel_image
+#
+# The fuzz build lives in build-fuzz/ (clang-14, made when missing). The growing corpus is kept
+# outside the repository in ${ZEL_FUZZ_WORK:-~/.cache/zel-fuzz}/corpus/TARGET, seeded from the
+# shared sample files, fuzz/seeds/ and fuzz/regressions/; an input that crashes, hangs, leaks or
+# exhausts memory is saved in .../findings/TARGET/ and the run fails. Once the fault is fixed,
+# copy the input into fuzz/regressions/TARGET/: the ordinary test suite replays it from then on.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+testdata="$root/../shared/testdata"
+target="${1:?usage: scripts/fuzz.sh TARGET|all [SECONDS]}"
+seconds="${2:-60}"
+work="${ZEL_FUZZ_WORK:-$HOME/.cache/zel-fuzz}"
+build="$root/build-fuzz"
+all=(xml_record legacy_record mapping_string text_matrix matlab dng tiff_loader png_loader
+     png_decoder zel_image)
+
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
+    -DZEL_FUZZ=ON -DZEL_SANITIZE=address,undefined -DBUILD_TESTING=OFF -DZEL_BUILD_BENCH=OFF
+fi
+targets=("$target")
+[ "$target" = all ] && targets=("${all[@]}")
+cmake --build "$build" --parallel "$(nproc)" --target "${targets[@]/#/fuzz_}"
+
+# The shared samples a target starts from, by suffix.
+seed_files() {
+  case "$1" in
+    matlab) ls "$testdata"/external/mat/*.mat ;;
+    dng) ls "$testdata"/external/dng/*.dng "$testdata"/derived/dng/*.dng ;;
+    tiff_loader) ls "$testdata"/external/tiff/* ;;
+    png_loader | png_decoder) ls "$testdata"/external/png/*.png ;;
+    zel_image) ls "$work"/zel-seeds/*.zel.png ;;
+  esac 2> /dev/null || true
+}
+
+# ZEL images to start from, written once by the release build's zelconv when there is one.
+make_zel_seeds() {
+  local zelconv="$root/build/bin/zelconv"
+  [ -x "$zelconv" ] && [ ! -d "$work/zel-seeds" ] || return 0
+  mkdir -p "$work/zel-seeds"
+  for f in "$testdata"/external/png/*.png "$testdata"/derived/dng/d550_bggr_8bit.dng; do
+    "$zelconv" -i "$f" -o "$work/zel-seeds/$(basename "${f%.*}").zel.png" -a id \
+      > /dev/null 2>&1 || true
+  done
+}
+
+failed=0
+for t in "${targets[@]}"; do
+  corpus="$work/corpus/$t"
+  findings="$work/findings/$t"
+  mkdir -p "$corpus" "$findings"
+  [ "$t" = zel_image ] && make_zel_seeds
+  for f in $(seed_files "$t"); do cp -n "$f" "$corpus/" 2> /dev/null || true; done
+  dirs=("$corpus")
+  for extra in "$root/fuzz/seeds/$t" "$root/fuzz/regressions/$t"; do
+    [ -d "$extra" ] && dirs+=("$extra")
+  done
+  options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
+           -artifact_prefix="$findings/")
+  [ -f "$root/fuzz/dict/$t.dict" ] && options+=(-dict="$root/fuzz/dict/$t.dict")
+  echo "== $t: $seconds s, corpus $corpus"
+  # New inputs go into the first folder only: the repository's folders stay as they are.
+  if ! ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
+    "$build/bin/fuzz_$t" "${options[@]}" "${dirs[@]}" 2>&1 | tail -n 25; then
+    echo "== $t: finding saved in $findings"
+    failed=1
+  fi
+done
+exit "$failed"

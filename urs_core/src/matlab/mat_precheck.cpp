@@ -1,0 +1,139 @@
+#include "matlab/mat_precheck.h"
+
+#include <QFile>
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+namespace urs::matlab::detail {
+
+namespace {
+
+constexpr qint64 kHeaderBytes = 128;
+constexpr qint64 kTagBytes = 8;
+constexpr std::uint32_t kMiInt32 = 5;
+constexpr std::uint32_t kMiUInt32 = 6;
+constexpr std::uint32_t kMiMatrix = 14;
+constexpr std::uint32_t kMiCompressed = 15;
+constexpr std::uint32_t kClassCell = 1;
+constexpr std::uint32_t kClassStruct = 2;
+constexpr std::uint32_t kClassObject = 3;
+// Deflate gives at most about 1032 bytes out per byte in.
+constexpr std::uint64_t kMostInflatedPerByte = 1032;
+// Enough of a matrix element for its tag, array flags and up to 24 dimensions.
+constexpr int kMatrixHead = 8 + 16 + 8 + 24 * 4;
+
+class Reader {
+public:
+  explicit Reader(bool bigEndian) : m_big(bigEndian) {}
+  std::uint32_t u32(const unsigned char* p) const {
+    return m_big ? std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 |
+                       std::uint32_t(p[2]) << 8 | p[3]
+                 : std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 |
+                       std::uint32_t(p[1]) << 8 | p[0];
+  }
+
+private:
+  bool m_big;
+};
+
+// The class and element count of a matrix element whose first bytes are head (the element's
+// tag included). False when the head is no well-formed matrix header.
+bool ReadMatrixHead(const Reader& r, const unsigned char* head, int bytes, std::uint32_t& matClass,
+                    std::uint64_t& elements) {
+  if (bytes < 8 + 16 + 8) return false;
+  const unsigned char* flags = head + 8;
+  if (r.u32(flags) != kMiUInt32 || r.u32(flags + 4) != 8) return false;
+  matClass = r.u32(flags + 8) & 0xff;
+  const unsigned char* dimsTag = head + 24;
+  if (r.u32(dimsTag) != kMiInt32) return false;
+  const std::uint32_t dimBytes = r.u32(dimsTag + 4);
+  if (dimBytes % 4 != 0 || dimBytes == 0 || 32 + qint64(dimBytes) > bytes) return false;
+  elements = 1;
+  for (std::uint32_t i = 0; i < dimBytes / 4; ++i) {
+    const std::uint64_t dim = r.u32(dimsTag + 8 + 4 * i);
+    // Past 2^63 every claim is absurd; keep the product from wrapping.
+    if (dim != 0 && elements > (std::uint64_t(1) << 62) / dim) {
+      elements = std::uint64_t(1) << 62;
+      return true;
+    }
+    elements *= dim;
+  }
+  return true;
+}
+
+// Inflates the first bytes of a compressed element, enough for the matrix header inside.
+int InflateHead(const QByteArray& compressed, unsigned char* out, int capacity) {
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) return 0;
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.constData()));
+  z.avail_in = uInt(compressed.size());
+  z.next_out = out;
+  z.avail_out = uInt(capacity);
+  const int status = inflate(&z, Z_SYNC_FLUSH);
+  const int produced = capacity - int(z.avail_out);
+  inflateEnd(&z);
+  return status == Z_OK || status == Z_STREAM_END || status == Z_BUF_ERROR ? produced : 0;
+}
+
+bool IsArrayOfRecords(std::uint32_t matClass) {
+  return matClass == kClassCell || matClass == kClassStruct || matClass == kClassObject;
+}
+
+}  // namespace
+
+QString MatFileProblem(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return QString();
+  const qint64 size = file.size();
+  const QByteArray header = file.read(kHeaderBytes);
+  if (header.size() != kHeaderBytes) return QString();
+  // Level 5 files carry version 0x0100 and "IM" or "MI" at the end of their header.
+  const bool little = header[126] == 'I' && header[127] == 'M';
+  const bool big = header[126] == 'M' && header[127] == 'I';
+  if (!little && !big) return QString();
+  const auto* h = reinterpret_cast<const unsigned char*>(header.constData());
+  const int version = big ? h[124] << 8 | h[125] : h[125] << 8 | h[124];
+  if (version != 0x0100) return QString();
+  const Reader r(big);
+
+  qint64 at = kHeaderBytes;
+  while (at + kTagBytes <= size) {
+    if (!file.seek(at)) return QString();
+    const QByteArray tag = file.read(kTagBytes);
+    if (tag.size() != kTagBytes) return QString();
+    const auto* t = reinterpret_cast<const unsigned char*>(tag.constData());
+    const std::uint32_t type = r.u32(t);
+    const std::uint64_t bytes = r.u32(t + 4);
+    if (bytes > std::uint64_t(size - at - kTagBytes))
+      return QStringLiteral("a variable runs past the end of the file");
+
+    unsigned char head[kMatrixHead] = {};
+    int headBytes = 0;
+    std::uint64_t bound = bytes;
+    if (type == kMiMatrix) {
+      std::memcpy(head, t, kTagBytes);
+      headBytes = kTagBytes + int(file.read(reinterpret_cast<char*>(head) + kTagBytes,
+                                            qint64(kMatrixHead) - kTagBytes));
+    } else if (type == kMiCompressed) {
+      headBytes = InflateHead(file.read(qint64(std::min<std::uint64_t>(bytes, 4096))), head,
+                              kMatrixHead);
+      bound = bytes * kMostInflatedPerByte;
+    }
+    std::uint32_t matClass = 0;
+    std::uint64_t elements = 0;
+    if (headBytes > 0 && r.u32(head) == kMiMatrix &&
+        ReadMatrixHead(r, head, headBytes, matClass, elements) && IsArrayOfRecords(matClass) &&
+        elements > bound / kTagBytes)
+      return QStringLiteral("a cell or struct array claims %1 elements, more than the file holds")
+          .arg(elements);
+    // A matrix element's size includes its padding; a compressed one has none.
+    at += kTagBytes + qint64(bytes);
+  }
+  return QString();
+}
+
+}  // namespace urs::matlab::detail
