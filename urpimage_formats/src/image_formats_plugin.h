@@ -1,6 +1,6 @@
 #pragma once
-// The plug-in object of urpimage_formats: registers the TIFF and FreeImage loader and saver
-// classes with the framework.
+// The plug-in object of urpimage_formats: registers the TIFF, FreeImage and FITS loader and
+// saver classes with the framework.
 
 #include <ur/plugin.h>
 

@@ -98,10 +98,10 @@ ur::Result CheckInputFile(const QString& inputFile) {
       return Refuse(inputFile, ZelImageReason());
     return rc::Ok;
   }
-  for (const char* accepted : {"tif", "tiff", "mat", "txt"})
+  for (const char* accepted : {"tif", "tiff", "mat", "txt", "fit", "fits", "fts"})
     if (suffix == QLatin1String(accepted)) return rc::Ok;
   return Refuse(inputFile, Tr("files with the suffix \"%1\" are not an input format; the "
-                              "converter reads PNG, TIFF, DNG, MATLAB and text images")
+                              "converter reads PNG, TIFF, DNG, FITS, MATLAB and text images")
                                .arg(suffix));
 }
 

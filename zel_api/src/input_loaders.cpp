@@ -2,6 +2,7 @@
 
 #include <urs/image_loader.h>
 
+#include <ur/bit_depth.h>
 #include <ur/buffers.h>
 #include <ur/color_convert.h>
 #include <ur/format_manager.h>
@@ -19,14 +20,22 @@ namespace urs::zel {
 using ur::ScopedImageBuf;
 using ur::SxImageBuf;
 
+namespace {
+
+unsigned int ImageFromBuffer(const SxImageBuf& buffer, ur::CxImage& image) {
+  ur::CxImage loaded(buffer);
+  if (!loaded.isValid()) return ur::rc::Fail;
+  image = std::move(loaded);
+  return ur::rc::Ok;
+}
+
+}  // namespace
+
 unsigned int LoadByFormatManager(const QString& path, ur::CxImage& image) {
   ScopedImageBuf buffer;
   if (!ur::CxImageFormatManager::instance()->loadImageFromFile(path, buffer.get(), nullptr))
     return ur::rc::Fail;
-  ur::CxImage loaded(buffer.get());
-  if (!loaded.isValid()) return ur::rc::Fail;
-  image = std::move(loaded);
-  return ur::rc::Ok;
+  return ImageFromBuffer(buffer.get(), image);
 }
 
 namespace {
@@ -63,7 +72,43 @@ unsigned int Refuse(const QString& path, const QString& reason, unsigned int cod
   return code;
 }
 
+// Signed 16-bit samples that are all non-negative, relabelled as unsigned ones with the bit
+// depth of the largest. False when one is negative.
+bool TakeNonNegativeInt16(SxImageBuf& buf) {
+  for (int p = 0; p < (buf.planar ? buf.channels : 1); ++p)
+    for (int y = 0; y < buf.height; ++y) {
+      const auto* row = reinterpret_cast<const qint16*>(ur::RowPtr(buf, y, p));
+      const int samples = buf.width * (buf.planar ? 1 : buf.channels);
+      for (int x = 0; x < samples; ++x)
+        if (row[x] < 0) return false;
+    }
+  buf.dataType = ur::eImageDataUInt16;
+  return ur::Succeeded(ur::DetectColorBitDepth(buf));
+}
+
 }  // namespace
+
+unsigned int LoadFitsFrame(const QString& path, ur::CxImage& image) {
+  ScopedImageBuf buffer;
+  if (!ur::CxImageFormatManager::instance()->loadImageFromFile(path, buffer.get(), nullptr))
+    return ur::rc::Fail;
+  SxImageBuf& buf = buffer.get();
+  if (buf.dataType == ur::eImageDataInt16) {
+    if (!TakeNonNegativeInt16(buf))
+      return Refuse(path,
+                    QStringLiteral("holds %1 with negative samples: only non-negative int16 "
+                                   "FITS samples are converted")
+                        .arg(DescribeSamples(buf)),
+                    ur::rc::Unsupported);
+  } else if (buf.dataType != ur::eImageDataUInt8 && buf.dataType != ur::eImageDataUInt16) {
+    return Refuse(path,
+                  QStringLiteral("holds %1: only uint8, uint16 and non-negative int16 FITS "
+                                 "samples are converted")
+                      .arg(DescribeSamples(buf)),
+                  ur::rc::Unsupported);
+  }
+  return ImageFromBuffer(buf, image);
+}
 
 unsigned int LoadByImageLoader(const QString& path, ur::CxImage& image) {
   QMap<QString, QVariant> params;

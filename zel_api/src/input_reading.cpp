@@ -21,6 +21,11 @@ bool IsFormatManagerSuffix(const QString& suffix) {
          suffix == QLatin1String("tiff");
 }
 
+bool IsFitsSuffix(const QString& suffix) {
+  return suffix == QLatin1String("fit") || suffix == QLatin1String("fits") ||
+         suffix == QLatin1String("fts");
+}
+
 bool IsImageLoaderSuffix(const QString& suffix) {
   return suffix == QLatin1String("mat") || suffix == QLatin1String("txt");
 }
@@ -45,7 +50,8 @@ unsigned int LoadByCxImage(const QString& path, ur::CxImage& image) {
 
 QStringList GetRawFilter() {
   QStringList filters;
-  for (const char* suffix : {".png", ".dng", ".mat", ".txt", ".tif", ".tiff"})
+  for (const char* suffix :
+       {".png", ".dng", ".mat", ".txt", ".tif", ".tiff", ".fit", ".fits", ".fts"})
     filters << QStringLiteral("*%1").arg(QLatin1String(suffix));
   return filters;
 }
@@ -57,6 +63,10 @@ unsigned int ReadRawImage(const QString& path, ur::CxImage& image, ExBayerGrid& 
     return LoadByFormatManager(path, image);
   }
   if (suffix == QLatin1String("dng")) return ReadDngImage(path, image, grid);
+  if (IsFitsSuffix(suffix)) {
+    grid = ur::eBayerNone;
+    return LoadFitsFrame(path, image);
+  }
   if (IsImageLoaderSuffix(suffix)) {
     const unsigned int rc = LoadByImageLoader(path, image);
     grid = ur::eBayerNone;
@@ -75,6 +85,7 @@ unsigned int ReadInputImage(const QString& path, ur::CxImage& image, ExBayerGrid
     if (ur::Succeeded(rc)) return rc;
     return LoadByCxImage(path, image);
   }
+  if (IsFitsSuffix(suffix)) return LoadFitsFrame(path, image);
   if (IsImageLoaderSuffix(suffix)) {
     const unsigned int rc = LoadByImageLoader(path, image);
     grid = ur::eBayerNone;

@@ -35,9 +35,9 @@ using zel::testing::MakeZeroImage;
 using zel::testing::Samples;
 using zel::testing::TestDataPath;
 
-TEST(InputReading, RawFilterListsTheSixPatternsInOrder) {
-  EXPECT_EQ(GetRawFilter(),
-            QStringList({"*.png", "*.dng", "*.mat", "*.txt", "*.tif", "*.tiff"}));
+TEST(InputReading, RawFilterListsThePatternsInOrder) {
+  EXPECT_EQ(GetRawFilter(), QStringList({"*.png", "*.dng", "*.mat", "*.txt", "*.tif", "*.tiff",
+                                         "*.fit", "*.fits", "*.fts"}));
 }
 
 // The suffix is compared in lower case; the input reader leaves the grid of a TIFF alone.

@@ -61,7 +61,8 @@ ConvertorOptions::ConvertorOptions()
               Text("[optional] Also shows the plug-ins loaded and the time each step took.")),
       dir(QStringList{Text("d"), Text("dir")},
           Text("[optional] Converts every input image of the directory (png, dng, mat, txt, tif, "
-               "tiff) into its subdirectory ZEL, with one level analysis for the directory; "
+               "tiff, fit, fits, fts) into its subdirectory ZEL, with one level analysis for the "
+               "directory; "
                "replaces -i and -o. With -r: restores every *.zel.png of the directory into the "
                "directory given with -o."),
           Text("Directory")),

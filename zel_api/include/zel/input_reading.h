@@ -1,6 +1,7 @@
 #pragma once
-// Reading input frames: PNG and TIFF through the format manager, DNG raw images, MATLAB and text
-// matrices through the shared image loader; and the demosaicing front of the converters.
+// Reading input frames: PNG, TIFF and integer FITS frames through the format manager, DNG raw
+// images, MATLAB and text matrices through the shared image loader; and the demosaicing front
+// of the converters.
 
 #include <zel/types.h>
 #include <zel/zel_api_export.h>
@@ -17,7 +18,9 @@ namespace urs::zel {
 using ur::ExBayerGrid;
 using ur::SxImageBuf;
 
-// Name filters of the accepted inputs: "*.png", "*.dng", "*.mat", "*.txt", "*.tif", "*.tiff".
+// Name filters of the accepted inputs: "*.png", "*.dng", "*.mat", "*.txt", "*.tif", "*.tiff",
+// "*.fit", "*.fits", "*.fts". FITS frames are taken with 8-bit, unsigned 16-bit or non-negative
+// signed 16-bit samples; others are refused with rc::Unsupported.
 ZEL_API_EXPORT QStringList GetRawFilter();
 
 // Reads an input frame for the directory converters. grid receives the file's Bayer grid (DNG) or
