@@ -16,6 +16,7 @@
 #include <ur/demosaic.h>
 #include <ur/format_manager.h>
 #include <ur/geometry.h>
+#include <ur/hdf5.h>
 #include <ur/histogram.h>
 #include <ur/image.h>
 #include <ur/image_buf.h>
