@@ -22,7 +22,9 @@ PACKAGES=(
   # fuzzing (scripts/fuzz.sh)
   clang-14 libfuzzer-14-dev
   # headless desktop runs and screenshots
-  xvfb x11-apps
+  xvfb x11-apps x11-utils
+  # Qt's own Czech texts (message box buttons) for the desktop program
+  qttranslations5-l10n
 )
 
 export DEBIAN_FRONTEND=noninteractive
