@@ -34,7 +34,8 @@ void PrintUsage() {
       "usage: zel_samples make <dir>\n"
       "       zel_samples bench-frames <dir>\n"
       "       zel_samples bench-mosaics <dir> <count>\n"
-      "       zel_samples compare <source> <restored> [bggr|rggb|gbrg|grbg]\n",
+      "       zel_samples compare <source> <restored> [bggr|rggb|gbrg|grbg]\n"
+      "       zel_samples copy <input> <output>   (through the format plug-ins, by suffix)\n",
       stderr);
 }
 
@@ -55,6 +56,20 @@ bool ParseGrid(const QString& text, ur::ExBayerGrid& grid) {
       return true;
     }
   return false;
+}
+
+// Rewrites an image in the format of the output's suffix (fuzz seeds of every format).
+int Copy(const QString& input, const QString& output) {
+  ur::ScopedImageBuf image;
+  ur::CxMetadata metadata;
+  ur::CxImageFormatManager* formats = ur::CxImageFormatManager::instance();
+  if (!formats->loadImageFromFile(input, image.get(), &metadata) ||
+      !formats->saveImageToFile(output, image.get(), &metadata)) {
+    std::fprintf(stderr, "zel_samples: cannot copy %s to %s\n", qUtf8Printable(input),
+                 qUtf8Printable(output));
+    return kExitFailed;
+  }
+  return kExitOk;
 }
 
 int Compare(const QStringList& args) {
@@ -108,6 +123,7 @@ int main(int argc, char** argv) {
                         errorText);
   if (command == QLatin1String("compare") && (args.size() == 4 || args.size() == 5))
     return Compare(args);
+  if (command == QLatin1String("copy") && args.size() == 4) return Copy(args[2], args[3]);
   PrintUsage();
   return kExitUsage;
 }

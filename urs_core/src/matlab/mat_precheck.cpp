@@ -83,6 +83,56 @@ bool IsArrayOfRecords(std::uint32_t matClass) {
   return matClass == kClassCell || matClass == kClassStruct || matClass == kClassObject;
 }
 
+// The level 4 format: each matrix is five 32-bit words (type MOPT, rows, columns, imaginary
+// flag, name length), the name and the data, in the byte order the type word reveals.
+constexpr qint64 kLevel4HeaderBytes = 20;
+
+bool DecodeLevel4Type(std::uint32_t type, int& precisionBytes) {
+  // M (byte order) below 5, O zero, P the precision, T the matrix kind.
+  const std::uint32_t o = type / 100 % 10, p = type / 10 % 10, t = type % 10;
+  static const int kBytes[] = {8, 4, 4, 2, 2, 1};
+  if (type >= 5000 || o != 0 || p > 5 || t > 2) return false;
+  precisionBytes = kBytes[p];
+  return true;
+}
+
+// Why a level 4 file cannot hold one of its matrices (a name or data past the end); empty when
+// every header fits, and for files that are no level 4 file.
+QString Level4Problem(QFile& file, qint64 size) {
+  qint64 at = 0;
+  bool big = false;
+  while (at + kLevel4HeaderBytes <= size) {
+    if (!file.seek(at)) return QString();
+    const QByteArray header = file.read(kLevel4HeaderBytes);
+    if (header.size() != kLevel4HeaderBytes) return QString();
+    const auto* h = reinterpret_cast<const unsigned char*>(header.constData());
+    int bytes = 0;
+    if (at == 0) {
+      // The first type word decides the byte order of the whole file.
+      if (!DecodeLevel4Type(Reader(false).u32(h), bytes)) {
+        if (!DecodeLevel4Type(Reader(true).u32(h), bytes)) return QString();
+        big = true;
+      }
+    }
+    const Reader r(big);
+    if (!DecodeLevel4Type(r.u32(h), bytes)) return QString();
+    const std::uint64_t rows = r.u32(h + 4), cols = r.u32(h + 8), imaginary = r.u32(h + 12);
+    const std::uint64_t nameBytes = r.u32(h + 16);
+    const std::uint64_t left = std::uint64_t(size - at - kLevel4HeaderBytes);
+    if (nameBytes > left) return QStringLiteral("a variable's name runs past the end of the file");
+    const std::uint64_t parts = imaginary ? 2 : 1;
+    // Each factor is below 2^32; the product is checked step by step against what is left.
+    const std::uint64_t dataLeft = left - nameBytes;
+    if (rows != 0 && cols > dataLeft / rows)
+      return QStringLiteral("a variable claims more data than the file holds");
+    const std::uint64_t elements = rows * cols;
+    if (elements != 0 && std::uint64_t(bytes) * parts > dataLeft / elements)
+      return QStringLiteral("a variable claims more data than the file holds");
+    at += kLevel4HeaderBytes + qint64(nameBytes + elements * bytes * parts);
+  }
+  return QString();
+}
+
 }  // namespace
 
 QString MatFileProblem(const QString& path) {
@@ -90,11 +140,11 @@ QString MatFileProblem(const QString& path) {
   if (!file.open(QIODevice::ReadOnly)) return QString();
   const qint64 size = file.size();
   const QByteArray header = file.read(kHeaderBytes);
-  if (header.size() != kHeaderBytes) return QString();
+  if (header.size() != kHeaderBytes) return Level4Problem(file, size);
   // Level 5 files carry version 0x0100 and "IM" or "MI" at the end of their header.
   const bool little = header[126] == 'I' && header[127] == 'M';
   const bool big = header[126] == 'M' && header[127] == 'I';
-  if (!little && !big) return QString();
+  if (!little && !big) return Level4Problem(file, size);
   const auto* h = reinterpret_cast<const unsigned char*>(header.constData());
   const int version = big ? h[124] << 8 | h[125] : h[125] << 8 | h[124];
   if (version != 0x0100) return QString();
