@@ -111,16 +111,7 @@ bool IxImageDataLoader::hasFileSource() const { return true; }
 bool IxImageDataLoader::loadHistogram(int frame, CxImageHistogram& histogram) {
   const auto data = FramePixels(*this, frame);
   if (!data) return false;
-  const SxImageBuf& image = data->image();
-  const int typeBits = 8 * BytesPerSample(image.dataType);
-  if (image.dataType != eImageDataUInt8 && image.dataType != eImageDataUInt16) return false;
-  const int bits = (image.bitDepth > 0 && image.bitDepth <= typeBits) ? image.bitDepth : typeBits;
-  const int levels = 1 << bits;
-  std::vector<std::uint64_t> counts(std::size_t(image.channels) * std::size_t(levels), 0);
-  if (Failed(HistogramMasked(image, nullptr, counts.data(), levels))) return false;
-  histogram.reset(image.channels, levels);
-  std::copy(counts.begin(), counts.end(), histogram.counts().begin());
-  return true;
+  return ComputeImageHistogram(data->image(), histogram);
 }
 
 bool IxImageDataLoader::loadThumbnail(int frame, SxImageBuf& buffer) {

@@ -48,19 +48,6 @@ const char* const kTimestampAttr = "timestamp_us";
 
 std::string ChannelName(int c) { return "channel_" + std::to_string(c); }
 
-// The level counts of 8- and 16-bit unsigned pixels over the levels of their bit depth; false
-// for other types.
-bool ComputeHistogram(const SxImageBuf& image, CxImageHistogram& histogram) {
-  if (image.dataType != eImageDataUInt8 && image.dataType != eImageDataUInt16) return false;
-  const int typeBits = 8 * BytesPerSample(image.dataType);
-  const int bits = (image.bitDepth > 0 && image.bitDepth <= typeBits) ? image.bitDepth : typeBits;
-  const int levels = 1 << bits;
-  std::vector<std::uint64_t> counts(std::size_t(image.channels) * std::size_t(levels), 0);
-  if (Failed(HistogramMasked(image, nullptr, counts.data(), levels))) return false;
-  histogram.reset(image.channels, levels);
-  std::copy(counts.begin(), counts.end(), histogram.counts().begin());
-  return true;
-}
 
 bool IsGroup(const H5::H5Object& location, const std::string& name) {
   return location.nameExists(name) && location.childObjType(name) == H5O_TYPE_GROUP;
@@ -84,7 +71,7 @@ bool CxHDF5::writeImageData(H5::H5Object& location, const QString& name, const C
     if (!writeImageBuf(group, QLatin1String(kImageGroup), data->image())) return false;
     if (!writeMetadata(group, QLatin1String(kMetadata), data->metadata())) return false;
     CxImageHistogram histogram;
-    if (ComputeHistogram(data->image(), histogram) &&
+    if (ComputeImageHistogram(data->image(), histogram) &&
         !writeHistogram(group, QLatin1String(kHistogram), histogram))
       return false;
     return true;

@@ -1,7 +1,11 @@
 #include <ur/channels.h>
 #include <ur/histogram.h>
+#include <ur/image_data.h>
 
 #include "sample_dispatch.h"
+
+#include <algorithm>
+#include <vector>
 
 namespace ur {
 
@@ -44,6 +48,18 @@ Result HistogramMasked(const SxImageBuf& image, const SxImageBuf* mask, std::uin
     CountPlaneOrPixels<decltype(tag)>(image, mask, histogram, levels);
   });
   return rc::Ok;
+}
+
+bool ComputeImageHistogram(const SxImageBuf& image, CxImageHistogram& histogram) {
+  if (image.dataType != eImageDataUInt8 && image.dataType != eImageDataUInt16) return false;
+  const int typeBits = 8 * BytesPerSample(image.dataType);
+  const int bits = (image.bitDepth > 0 && image.bitDepth <= typeBits) ? image.bitDepth : typeBits;
+  const int levels = 1 << bits;
+  std::vector<std::uint64_t> counts(std::size_t(image.channels) * std::size_t(levels), 0);
+  if (Failed(HistogramMasked(image, nullptr, counts.data(), levels))) return false;
+  histogram.reset(image.channels, levels);
+  std::copy(counts.begin(), counts.end(), histogram.counts().begin());
+  return true;
 }
 
 }  // namespace ur

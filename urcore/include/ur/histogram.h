@@ -9,6 +9,8 @@
 
 namespace ur {
 
+class CxImageHistogram;
+
 // Counts, per channel and level, the pixels whose mask sample is non-zero. histogram has
 // channels x levels entries (channel c's counts start at c x levels, channels in logical order)
 // and is added to, not cleared. Samples at or above `levels` are not counted.
@@ -18,5 +20,10 @@ namespace ur {
 // InvalidArg(4) levels not positive.
 URCORE_EXPORT Result HistogramMasked(const SxImageBuf& image, const SxImageBuf* mask,
                                      std::uint64_t* histogram, int levels);
+
+// The whole image's counts per channel over the levels of its bit depth (its sample type's when
+// the depth is unset or larger), replacing histogram's. False for samples other than 8- or
+// 16-bit unsigned.
+URCORE_EXPORT bool ComputeImageHistogram(const SxImageBuf& image, CxImageHistogram& histogram);
 
 }  // namespace ur
