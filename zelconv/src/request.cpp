@@ -178,6 +178,11 @@ private:
         return refuseValue(m_o.threshold,
                            "LOW:HIGH or three pairs separated by commas, levels 0..65535 with "
                            "LOW below HIGH");
+      // With a given bit depth, a level above its range can only be a typing error.
+      const int top = (1 << params.rawBitColorDepth) - 1;
+      for (int c = 0; c < 3 && isSet(m_o.bits); ++c)
+        if (pairs.low[c] > top || pairs.high[c] > top)
+          return refuseValue(m_o.threshold, "levels within the range of --bits");
       params.applyThreshold = true;
       params.thresholdLowRed = pairs.low[0];
       params.thresholdHighRed = pairs.high[0];
