@@ -173,6 +173,10 @@ QString MatFileProblem(const QString& path) {
                               kMatrixHead);
       bound = bytes * kMostInflatedPerByte;
     }
+    // The dimensions' length must fit the element: matio allocates what it claims.
+    if (headBytes >= 32 && r.u32(head) == kMiMatrix && r.u32(head + 24) == kMiInt32 &&
+        r.u32(head + 28) > bound)
+      return QStringLiteral("a variable's dimensions claim more bytes than the file holds");
     std::uint32_t matClass = 0;
     std::uint64_t elements = 0;
     if (headBytes > 0 && r.u32(head) == kMiMatrix &&
