@@ -10,6 +10,7 @@
 #include <QHash>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace zel::fuzz {
 
@@ -37,7 +38,12 @@ void InitRuntime(int* argc, char*** argv) {
   if (app) return;
   app = new QCoreApplication(*argc, *argv);
   if (qEnvironmentVariableIsEmpty("ZEL_FUZZ_MESSAGES")) qInstallMessageHandler(DropMessages);
-  ur::LoadFormatPlugins(QCoreApplication::applicationDirPath());
+  // Without the format plug-ins most targets would refuse every input and test nothing.
+  if (ur::LoadFormatPlugins(QCoreApplication::applicationDirPath()) == 0) {
+    std::fprintf(stderr, "no format plug-in found beside %s\n",
+                 qUtf8Printable(QCoreApplication::applicationFilePath()));
+    std::exit(1);
+  }
   urs::zel::InitPlugins(QCoreApplication::applicationDirPath() + QLatin1Char('/'));
 }
 
