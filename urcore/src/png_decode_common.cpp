@@ -32,6 +32,22 @@ bool ClaimsMoreThanFileHolds(std::uint64_t storedBytes, std::size_t fileSize) {
   return storedBytes > kMaxInflateRatio * fileSize + kInflateSlack;
 }
 
+bool FindChunkPastEnd(const unsigned char* data, std::size_t size, char name[5]) {
+  constexpr std::size_t kSignature = 8;
+  constexpr std::size_t kFrame = 12;  // length, type and CRC around the chunk's data
+  std::size_t at = kSignature;
+  while (at + kFrame <= size) {
+    const std::uint64_t length = std::uint64_t(data[at]) << 24 | std::uint64_t(data[at + 1]) << 16 |
+                                 std::uint64_t(data[at + 2]) << 8 | data[at + 3];
+    std::memcpy(name, data + at + 4, 4);
+    name[4] = '\0';
+    if (length > size - at - kFrame) return true;
+    if (std::memcmp(name, "IEND", 4) == 0) return false;
+    at += kFrame + std::size_t(length);
+  }
+  return false;
+}
+
 FIBITMAP* AllocatePngBitmap(FREE_IMAGE_TYPE type, std::uint32_t width, std::uint32_t height,
                             int bpp) {
   if (type == FIT_BITMAP && bpp == 32)

@@ -23,6 +23,11 @@ constexpr std::size_t kMaxPngChunkBytes = std::size_t(64) << 20;
 // and is refused before its pixels are allocated.
 bool ClaimsMoreThanFileHolds(std::uint64_t storedBytes, std::size_t fileSize);
 
+// The first chunk whose declared length runs past the end of the file (its four-letter type
+// in name), or false when every chunk up to IEND, or to the end, lies inside. libpng allocates
+// some chunks at their declared length before it reads them.
+bool FindChunkPastEnd(const unsigned char* data, std::size_t size, char name[5]);
+
 // A bitmap of the type; 32-bit ones with FreeImage's channel masks, 8-bit ones with the grey
 // ramp as palette. Null when memory runs out.
 FIBITMAP* AllocatePngBitmap(FREE_IMAGE_TYPE type, std::uint32_t width, std::uint32_t height,

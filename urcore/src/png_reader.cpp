@@ -242,6 +242,11 @@ FIBITMAP* DecodePng(const unsigned char* data, std::size_t size, ExPngPaletteFor
   // ZEL images and most other 8-bit files take the direct way; libpng decodes the rest, and
   // reports what is wrong with a damaged file.
   if (FIBITMAP* dib = detail::DecodePlainPng8(data, size)) return dib;
+  char chunk[5] = {};
+  if (detail::FindChunkPastEnd(data, size, chunk)) {
+    error = QStringLiteral("%1: the chunk runs past the end of the file").arg(QLatin1String(chunk));
+    return nullptr;
+  }
   DecodeState state;
   state.data = data;
   state.size = size;
