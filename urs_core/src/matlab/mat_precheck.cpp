@@ -23,8 +23,8 @@ constexpr std::uint32_t kClassStruct = 2;
 constexpr std::uint32_t kClassObject = 3;
 // Deflate gives at most about 1032 bytes out per byte in.
 constexpr std::uint64_t kMostInflatedPerByte = 1032;
-// Enough of a matrix element for its tag, array flags and up to 24 dimensions.
-constexpr int kMatrixHead = 8 + 16 + 8 + 24 * 4;
+// Enough of a matrix element for its tag, array flags, up to 24 dimensions and the name's tag.
+constexpr int kMatrixHead = 8 + 16 + 8 + 24 * 4 + 8;
 
 class Reader {
 public:
@@ -173,10 +173,18 @@ QString MatFileProblem(const QString& path) {
                               kMatrixHead);
       bound = bytes * kMostInflatedPerByte;
     }
-    // The dimensions' length must fit the element: matio allocates what it claims.
-    if (headBytes >= 32 && r.u32(head) == kMiMatrix && r.u32(head + 24) == kMiInt32 &&
-        r.u32(head + 28) > bound)
-      return QStringLiteral("a variable's dimensions claim more bytes than the file holds");
+    // The lengths of the dimensions and of the name must fit the element: matio allocates what
+    // they claim.
+    if (headBytes >= 32 && r.u32(head) == kMiMatrix && r.u32(head + 24) == kMiInt32) {
+      const std::uint64_t dimBytes = r.u32(head + 28);
+      if (dimBytes > bound)
+        return QStringLiteral("a variable's dimensions claim more bytes than the file holds");
+      const std::uint64_t nameTag = 32 + (dimBytes + 7) / 8 * 8;
+      // A name of up to four bytes is packed into its tag; only a full tag carries a length.
+      if (nameTag + kTagBytes <= std::uint64_t(headBytes) && (r.u32(head + nameTag) >> 16) == 0 &&
+          r.u32(head + nameTag + 4) > bound)
+        return QStringLiteral("a variable's name claims more bytes than the file holds");
+    }
     std::uint32_t matClass = 0;
     std::uint64_t elements = 0;
     if (headBytes > 0 && r.u32(head) == kMiMatrix &&
