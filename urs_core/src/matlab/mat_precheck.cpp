@@ -172,6 +172,10 @@ QString MatFileProblem(const QString& path) {
       headBytes = InflateHead(file.read(qint64(std::min<std::uint64_t>(bytes, 4096))), head,
                               kMatrixHead);
       bound = bytes * kMostInflatedPerByte;
+      // A compressed variable holds one matrix, whose length the inflated data must be able to
+      // carry; matio allocates by that length.
+      if (headBytes < int(kTagBytes) || r.u32(head) != kMiMatrix || r.u32(head + 4) > bound)
+        return QStringLiteral("a compressed variable is damaged");
     }
     // The lengths of the dimensions and of the name must fit the element: matio allocates what
     // they claim.
