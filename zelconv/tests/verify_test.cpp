@@ -57,7 +57,9 @@ TEST(ZelconvVerify, RawDirectoryIsCheckedAndAnAlteredImageFails) {
   EXPECT_EQ(first.exitCode, 0) << first.err.toStdString();
   for (int i = 0; i < 3; ++i)
     EXPECT_TRUE(first.err.contains(
-        QStringLiteral("Verified %1/ZEL/m%2.zel.png: exact.").arg(QDir::toNativeSeparators(raw)).arg(i)))
+        QStringLiteral("Verified %1/ZEL/m%2.zel.png: exact.")
+            .arg(QDir::toNativeSeparators(raw))
+            .arg(i)))
         << first.err.toStdString();
 
   const QString altered = raw + QStringLiteral("/ZEL/m1.zel.png");

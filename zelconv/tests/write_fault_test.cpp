@@ -39,8 +39,8 @@ protected:
   QString path(const QString& name) const { return m_dir.filePath(name); }
   void copies(int frames) {
     for (int i = 1; i < frames; ++i)
-      ASSERT_TRUE(
-          QFile::copy(path("f00.tif"), path(QStringLiteral("f%1.tif").arg(i, 2, 10, QLatin1Char('0')))));
+      ASSERT_TRUE(QFile::copy(path("f00.tif"),
+                              path(QStringLiteral("f%1.tif").arg(i, 2, 10, QLatin1Char('0')))));
   }
   // zelconv's arguments after a file size limit of 256 KiB, which the frames' outputs exceed.
   ZelconvRun runOnFullDisk(const QString& arguments) const {
@@ -61,9 +61,9 @@ TEST_F(ZelconvWriteFaults, FullDiskAndFolderOutputsLeaveEverythingAsItWas) {
     SCOPED_TRACE(arguments.toStdString());
     // The folder in the way is tried without the size limit, so that it is what stops the run.
     const bool folder = arguments.contains(QLatin1String("folder"));
-    const ZelconvRun run = folder ? RunShell(QStringLiteral("cd '%1' && \"$ZELCONV\" %2")
-                                                 .arg(m_dir.path(), arguments))
-                                  : runOnFullDisk(arguments);
+    const ZelconvRun run =
+        folder ? RunShell(QStringLiteral("cd '%1' && \"$ZELCONV\" %2").arg(m_dir.path(), arguments))
+               : runOnFullDisk(arguments);
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
     EXPECT_TRUE(run.saidLine(QStringLiteral("Failed"))) << run.err.toStdString();
@@ -86,8 +86,8 @@ TEST_F(ZelconvWriteFaults, FullDiskAndFolderOutputsLeaveEverythingAsItWas) {
   EXPECT_TRUE(QDir(path("ZEL")).entryList(QDir::Files | QDir::Hidden).isEmpty());
 
   // And the way back.
-  ASSERT_EQ(zel::testing::RunZelconv({QStringLiteral("-i"), path("f00.tif"), QStringLiteral("-o"),
-                                      path("good.zel.png")})
+  ASSERT_EQ(zel::testing::RunZelconv(
+                {QStringLiteral("-i"), path("f00.tif"), QStringLiteral("-o"), path("good.zel.png")})
                 .exitCode,
             0);
   const ZelconvRun back = runOnFullDisk(QStringLiteral("-r -i good.zel.png -o back.tif"));
@@ -104,8 +104,8 @@ TEST_F(ZelconvWriteFaults, KilledRunLeavesOnlyWholeImages) {
   ASSERT_TRUE(zel::testing::WriteBytes(path("ZEL/f11.zel.png"), kEarlier));
 
   QProcess process;
-  process.start(QStringLiteral(ZELCONV_PATH),
-                {QStringLiteral("-d"), m_dir.path(), QStringLiteral("--bits"), QStringLiteral("10")});
+  process.start(QStringLiteral(ZELCONV_PATH), {QStringLiteral("-d"), m_dir.path(),
+                                               QStringLiteral("--bits"), QStringLiteral("10")});
   ASSERT_TRUE(process.waitForStarted());
   const QDir zel(path("ZEL"));
   QElapsedTimer clock;
@@ -120,7 +120,8 @@ TEST_F(ZelconvWriteFaults, KilledRunLeavesOnlyWholeImages) {
   ASSERT_TRUE(process.waitForFinished(20000));
 
   int whole = 0;
-  for (const QString& name : zel.entryList(QDir::Files)) {
+  const QStringList present = zel.entryList(QDir::Files);
+  for (const QString& name : present) {
     SCOPED_TRACE(name.toStdString());
     ASSERT_TRUE(name.endsWith(QLatin1String(".zel.png")));
     if (zel::testing::FileBytes(zel.filePath(name)) == kEarlier) {
@@ -134,13 +135,14 @@ TEST_F(ZelconvWriteFaults, KilledRunLeavesOnlyWholeImages) {
   }
   EXPECT_LT(whole, kFrames) << "the run ended before it was killed";
 
-  const ZelconvRun rest = zel::testing::RunZelconv({QStringLiteral("-d"), m_dir.path(),
-                                                    QStringLiteral("--bits"), QStringLiteral("10"),
-                                                    QStringLiteral("--skip-converted")});
+  // Every name present (f11 too, rewritten or not) counts as converted for the later run.
+  const ZelconvRun rest =
+      zel::testing::RunZelconv({QStringLiteral("-d"), m_dir.path(), QStringLiteral("--bits"),
+                                QStringLiteral("10"), QStringLiteral("--skip-converted")});
   EXPECT_EQ(rest.exitCode, 0) << rest.err.toStdString();
   EXPECT_TRUE(rest.saidLine(QStringLiteral("%1 converted, %2 skipped, 0 failed")
-                                .arg(kFrames - whole - 1)
-                                .arg(whole + 1)))
+                                .arg(kFrames - present.size())
+                                .arg(present.size())))
       << rest.err.toStdString();
   EXPECT_EQ(zel.entryList({QStringLiteral("*.zel.png")}, QDir::Files).size(), kFrames);
 }

@@ -83,6 +83,77 @@ bool IsArrayOfRecords(std::uint32_t matClass) {
   return matClass == kClassCell || matClass == kClassStruct || matClass == kClassObject;
 }
 
+// Cells and structs nest matrices, which matio reads header by header, trusting every length.
+constexpr int kMostNesting = 32;
+// Record arrays are inflated whole to be walked; larger ones are no camera data.
+constexpr std::uint64_t kMostRecordArrayBytes = std::uint64_t(256) << 20;
+
+// Why the content of a matrix (its subelements, after the matrix tag) cannot be what its tags
+// claim: a length past its parent's end, or a record array with more elements than its bytes
+// could describe, at any depth. Empty when it can.
+QString MatrixContentProblem(const Reader& r, const unsigned char* p, std::uint64_t size,
+                             int depth) {
+  if (depth > kMostNesting) return QStringLiteral("cells or structs are nested too deeply");
+  std::uint64_t at = 0;
+  int index = 0;
+  std::uint32_t matClass = 0;
+  std::uint64_t elements = 1;
+  while (at + kTagBytes <= size) {
+    const std::uint32_t type = r.u32(p + at);
+    // A small element packs up to four bytes into its tag.
+    if (type >> 16) {
+      at += kTagBytes;
+      ++index;
+      continue;
+    }
+    const std::uint64_t length = r.u32(p + at + 4);
+    if (length > size - at - kTagBytes)
+      return QStringLiteral("a part of a variable claims more bytes than the file holds");
+    const unsigned char* body = p + at + kTagBytes;
+    if (index == 0 && type == kMiUInt32 && length >= 8) matClass = r.u32(body) & 0xff;
+    if (index == 1 && type == kMiInt32)
+      for (std::uint64_t i = 0; i + 4 <= length; i += 4) {
+        const std::uint64_t dim = r.u32(body + i);
+        elements = dim != 0 && elements > (std::uint64_t(1) << 62) / dim ? std::uint64_t(1) << 62
+                                                                         : elements * dim;
+      }
+    if (type == kMiMatrix) {
+      const QString problem = MatrixContentProblem(r, body, length, depth + 1);
+      if (!problem.isEmpty()) return problem;
+    }
+    at += kTagBytes + (length + 7) / 8 * 8;
+    ++index;
+  }
+  if (IsArrayOfRecords(matClass) && elements > size / kTagBytes)
+    return QStringLiteral("a cell or struct array claims %1 elements, more than the file holds")
+        .arg(elements);
+  return QString();
+}
+
+// The whole inflated content of a compressed element, up to limit bytes; empty when it does not
+// inflate or is larger.
+QByteArray InflateWhole(const QByteArray& compressed, std::uint64_t limit) {
+  QByteArray out;
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) return out;
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.constData()));
+  z.avail_in = uInt(compressed.size());
+  constexpr int kStep = 1 << 16;
+  int status = Z_OK;
+  while (status == Z_OK && std::uint64_t(out.size()) < limit) {
+    const int before = out.size();
+    out.resize(before + kStep);
+    z.next_out = reinterpret_cast<Bytef*>(out.data() + before);
+    z.avail_out = kStep;
+    status = inflate(&z, Z_NO_FLUSH);
+    out.resize(before + kStep - int(z.avail_out));
+    if (status == Z_BUF_ERROR && z.avail_in == 0) break;  // cut short: what came out is walked
+  }
+  inflateEnd(&z);
+  if (std::uint64_t(out.size()) >= limit) out.clear();
+  return out;
+}
+
 // The level 4 format: each matrix is five 32-bit words (type MOPT, rows, columns, imaginary
 // flag, name length), the name and the data, in the byte order the type word reveals.
 constexpr qint64 kLevel4HeaderBytes = 20;
@@ -169,8 +240,8 @@ QString MatFileProblem(const QString& path) {
       headBytes = kTagBytes + int(file.read(reinterpret_cast<char*>(head) + kTagBytes,
                                             qint64(kMatrixHead) - kTagBytes));
     } else if (type == kMiCompressed) {
-      headBytes = InflateHead(file.read(qint64(std::min<std::uint64_t>(bytes, 4096))), head,
-                              kMatrixHead);
+      headBytes =
+          InflateHead(file.read(qint64(std::min<std::uint64_t>(bytes, 4096))), head, kMatrixHead);
       bound = bytes * kMostInflatedPerByte;
       // A compressed variable holds one matrix, whose length the inflated data must be able to
       // carry; matio allocates by that length.
@@ -192,10 +263,27 @@ QString MatFileProblem(const QString& path) {
     std::uint32_t matClass = 0;
     std::uint64_t elements = 0;
     if (headBytes > 0 && r.u32(head) == kMiMatrix &&
-        ReadMatrixHead(r, head, headBytes, matClass, elements) && IsArrayOfRecords(matClass) &&
-        elements > bound / kTagBytes)
+        !ReadMatrixHead(r, head, headBytes, matClass, elements))
+      matClass = 0;
+    if (IsArrayOfRecords(matClass) && elements > bound / kTagBytes)
       return QStringLiteral("a cell or struct array claims %1 elements, more than the file holds")
           .arg(elements);
+    // Record arrays are walked whole, nested matrices included.
+    if (headBytes > 0 && r.u32(head) == kMiMatrix && IsArrayOfRecords(matClass)) {
+      if (!file.seek(at + kTagBytes)) return QString();
+      QByteArray whole = file.read(qint64(bytes));
+      if (type == kMiCompressed) whole = InflateWhole(whole, kMostRecordArrayBytes);
+      const auto* w = reinterpret_cast<const unsigned char*>(whole.constData());
+      QString problem;
+      if (type == kMiCompressed && whole.size() >= int(kTagBytes))
+        problem =
+            MatrixContentProblem(r, w + kTagBytes, std::uint64_t(whole.size()) - kTagBytes, 0);
+      else if (type == kMiMatrix)
+        problem = MatrixContentProblem(r, w, std::uint64_t(whole.size()), 0);
+      else
+        problem = QStringLiteral("a compressed variable is damaged");
+      if (!problem.isEmpty()) return problem;
+    }
     // A matrix element's size includes its padding; a compressed one has none.
     at += kTagBytes + qint64(bytes);
   }

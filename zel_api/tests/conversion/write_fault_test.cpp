@@ -36,7 +36,8 @@ private:
 
 TEST_F(ConversionTest, FullDiskLeavesNoOutputAndEarlierOnesUnchanged) {
   const std::uint16_t levels[4] = {100, 200, 300, 4000};
-  const QString input = saveInput(QStringLiteral("in.tif"), zel::testing::MakeGreyFrame(800, 600, levels).get());
+  const QString input =
+      saveInput(QStringLiteral("in.tif"), zel::testing::MakeGreyFrame(800, 600, levels).get());
   const QString zel = path(QStringLiteral("good.zel.png"));
   ASSERT_EQ(urs::zel::ConvertFileToZel8(input, zel, ur::eBayerNone, urs::zel::Simple), ur::rc::Ok);
   const QString earlierZel = earlierOutput(QStringLiteral("earlier.zel.png"));
