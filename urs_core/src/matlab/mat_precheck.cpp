@@ -186,10 +186,18 @@ QString Level4Problem(QFile& file, qint64 size) {
       }
     }
     const Reader r(big);
-    if (!DecodeLevel4Type(r.u32(h), bytes)) return QString();
-    const std::uint64_t rows = r.u32(h + 4), cols = r.u32(h + 8), imaginary = r.u32(h + 12);
-    const std::uint64_t nameBytes = r.u32(h + 16);
+    // matio takes whatever follows the first matrix for the next one's header.
+    if (!DecodeLevel4Type(r.u32(h), bytes))
+      return at == 0 ? QString() : QStringLiteral("a variable's header is damaged");
     const std::uint64_t left = std::uint64_t(size - at - kLevel4HeaderBytes);
+    // The thousands digit names the byte order (0 little, 1 big endian): it must be the file's.
+    if (r.u32(h) / 1000 != (big ? 1u : 0u))
+      return QStringLiteral("a variable's header is damaged");
+    const std::uint64_t rows = r.u32(h + 4), cols = r.u32(h + 8), imaginary = r.u32(h + 12);
+    // matio walks an empty matrix's other dimension too: neither may exceed the file.
+    if (rows > left || cols > left)
+      return QStringLiteral("a variable claims more data than the file holds");
+    const std::uint64_t nameBytes = r.u32(h + 16);
     if (nameBytes > left) return QStringLiteral("a variable's name runs past the end of the file");
     const std::uint64_t parts = imaginary ? 2 : 1;
     // Each factor is below 2^32; the product is checked step by step against what is left.
