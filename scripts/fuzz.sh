@@ -11,6 +11,10 @@
 # shared sample files, fuzz/seeds/ and fuzz/regressions/; an input that crashes, hangs, leaks or
 # exhausts memory is saved in .../findings/TARGET/ and the run fails. Once the fault is fixed,
 # copy the input into fuzz/regressions/TARGET/: the ordinary test suite replays it from then on.
+#
+# ZEL_FUZZ_SEED and ZEL_FUZZ_RUNS make a run repeatable (libFuzzer's -seed and -runs, SECONDS
+# still bounding it): the test command uses them, so that it fails only on inputs that fail
+# here too.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 testdata="$root/../shared/testdata"
@@ -85,6 +89,8 @@ for t in "${targets[@]}"; do
   options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
            -artifact_prefix="$findings/")
   [ -f "$root/fuzz/dict/$t.dict" ] && options+=(-dict="$root/fuzz/dict/$t.dict")
+  [ -n "${ZEL_FUZZ_SEED:-}" ] && options+=(-seed="$ZEL_FUZZ_SEED")
+  [ -n "${ZEL_FUZZ_RUNS:-}" ] && options+=(-runs="$ZEL_FUZZ_RUNS")
   echo "== $t: $seconds s, corpus $corpus"
   # New inputs go into the first folder only: the repository's folders stay as they are.
   if ! ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 LSAN_OPTIONS="${leaks#:}" \
