@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 #include <QLocale>
-#include <QMutexLocker>
 #include <QSaveFile>
 #include <QTextStream>
 
@@ -15,7 +14,7 @@ Protocol::~Protocol() = default;
 void Protocol::addMessage(const QString& msg) {
   int index = 0;
   {
-    QMutexLocker locker(&m_lock);
+    const std::lock_guard<std::mutex> locker(m_lock);
     // Stamped under the lock so that the lines of one log never go back in time.
     const QString stamp = QDateTime::currentDateTime().toString(Qt::TextDate);
     m_messages.append(QStringLiteral("[%1]: %2").arg(stamp, msg));
@@ -27,17 +26,17 @@ void Protocol::addMessage(const QString& msg) {
 }
 
 QString Protocol::getLastMessage() {
-  QMutexLocker locker(&m_lock);
+  const std::lock_guard<std::mutex> locker(m_lock);
   return m_messages.isEmpty() ? QString() : m_messages.last();
 }
 
 QString Protocol::getMessage(int i) {
-  QMutexLocker locker(&m_lock);
+  const std::lock_guard<std::mutex> locker(m_lock);
   return i >= 0 && i < m_messages.size() ? m_messages.at(i) : QString();
 }
 
 QStringList Protocol::getProtocol() {
-  QMutexLocker locker(&m_lock);
+  const std::lock_guard<std::mutex> locker(m_lock);
   return m_messages;
 }
 
@@ -45,7 +44,7 @@ bool Protocol::isEmpty() const { return m_empty.load(std::memory_order_acquire);
 
 void Protocol::reset() {
   {
-    QMutexLocker locker(&m_lock);
+    const std::lock_guard<std::mutex> locker(m_lock);
     m_messages = QStringList();
     m_empty.store(true, std::memory_order_release);
   }
@@ -54,7 +53,7 @@ void Protocol::reset() {
 
 bool Protocol::save(const QString& fileName) {
   // Held for the whole write, so the file shows the log at one moment.
-  QMutexLocker locker(&m_lock);
+  const std::lock_guard<std::mutex> locker(m_lock);
   // Written aside and renamed when complete: a failed write neither reports success nor
   // destroys an earlier copy of the file.
   QSaveFile file(fileName);
