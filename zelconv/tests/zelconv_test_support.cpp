@@ -130,4 +130,18 @@ ur::ScopedImageBuf RestoreThroughZelconv(const QString& zel, const QString& rest
   return ReadImage(restoredFile);
 }
 
+void ExpectSamples(const ur::SxImageBuf& image, const std::vector<int>& samples, const char* grid) {
+  int wrong = 0;
+  for (int y = 0; y < image.height && wrong < 10; ++y)
+    for (int x = 0; x < image.width && wrong < 10; ++x) {
+      const int original = samples[std::size_t(y) * image.width + x];
+      const int got = GreyAt(image, x, y);
+      if (got == original) continue;
+      ++wrong;
+      ADD_FAILURE() << "at " << x << "," << y
+                    << (grid ? std::string(" (") + grid[(y % 2) * 2 + x % 2] + ")" : std::string())
+                    << ": " << original << " came back as " << got;
+    }
+}
+
 }  // namespace zel::testing

@@ -66,4 +66,10 @@ ur::ScopedImageBuf MakeGreyImage(int width, int height, int bitDepth,
 // Sample (x, y) of a one-channel 8- or 16-bit image, top row first.
 int GreyAt(const ur::SxImageBuf& image, int x, int y);
 
+// Adds a test failure for each of the first ten samples of the one-channel image that differ
+// from samples (row by row, the image's width); grid, when given, names the colour of each 2x2
+// site ("RGGB") in the message.
+void ExpectSamples(const ur::SxImageBuf& image, const std::vector<int>& samples,
+                   const char* grid = nullptr);
+
 }  // namespace zel::testing
