@@ -58,13 +58,18 @@ make_zel_seeds() {
   done
 }
 
-# HDF5 image files to start from, written once through the release build's format plug-in.
+# HDF5 image files to start from, written once through the release build's format plug-in, and
+# (with h5repack) the same in the original file format, whose structures carry no checksums.
 make_h5i_seeds() {
   local samples="$root/build/bin/zel_samples"
   [ -x "$samples" ] && [ ! -d "$work/h5i-seeds" ] || return 0
   mkdir -p "$work/h5i-seeds"
   for f in "$testdata"/external/png/*.png "$testdata"/external/tiff/*.tif*; do
-    "$samples" copy "$f" "$work/h5i-seeds/$(basename "${f%.*}").h5i" > /dev/null 2>&1 || true
+    local seed="$work/h5i-seeds/$(basename "${f%.*}")"
+    "$samples" copy "$f" "$seed.h5i" > /dev/null 2>&1 || continue
+    if command -v h5repack > /dev/null; then
+      h5repack --low=0 --high=1 -f GZIP=6 "$seed.h5i" "${seed}_legacy.h5i" > /dev/null 2>&1 || true
+    fi
   done
 }
 
@@ -92,10 +97,17 @@ for t in "${targets[@]}"; do
   [ -n "${ZEL_FUZZ_SEED:-}" ] && options+=(-seed="$ZEL_FUZZ_SEED")
   [ -n "${ZEL_FUZZ_RUNS:-}" ] && options+=(-runs="$ZEL_FUZZ_RUNS")
   echo "== $t: $seconds s, corpus $corpus"
+  mkdir -p "$work/logs"
+  log="$work/logs/$t.log"
   # New inputs go into the first folder only: the repository's folders stay as they are.
-  if ! ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 LSAN_OPTIONS="${leaks#:}" \
-    "$build/bin/fuzz_$t" "${options[@]}" "${dirs[@]}" 2>&1 | tail -n 25; then
-    echo "== $t: finding saved in $findings"
+  if ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 LSAN_OPTIONS="${leaks#:}" \
+    "$build/bin/fuzz_$t" "${options[@]}" "${dirs[@]}" > "$log" 2>&1; then
+    # The last status line gives the coverage and the corpus; the statistics follow it.
+    grep -E '^#[0-9]+' "$log" | tail -n 1
+    grep -E '^stat::' "$log"
+  else
+    grep -v -E '^#[0-9]+|^ *"|^INFO:' "$log" | tail -n 40
+    echo "== $t: finding saved in $findings (whole output in $log)"
     failed=1
   fi
 done

@@ -1,6 +1,7 @@
 #include "hdf5_image_file.h"
 
 #include <ur/hdf5.h>
+#include <ur/hdf5_structure.h>
 #include <ur/result.h>
 
 #include <QDir>
@@ -30,6 +31,12 @@ std::unique_ptr<H5::H5File> OpenFile(const QString& path, bool writable, QString
   // The library's own message for a foreign file says only that opening failed.
   if (H5Fis_hdf5(name.constData()) <= 0) {
     error = QStringLiteral("Not an HDF5 file.");
+    return nullptr;
+  }
+  // The library reads outside its buffers on some damaged structures; those are refused first.
+  const QString damage = Hdf5StructureProblem(path);
+  if (!damage.isEmpty()) {
+    error = QStringLiteral("The file is damaged: %1.").arg(damage);
     return nullptr;
   }
   return std::make_unique<H5::H5File>(name.constData(), writable ? H5F_ACC_RDWR : H5F_ACC_RDONLY);

@@ -503,6 +503,36 @@ TEST(MatlabExternalFiles, TruncatedCopiesAndMissingFilesFailCleanly) {
                                              isEntropy, nullptr));
 }
 
+// matio reads HDF5-based files through the HDF5 library, which copies an attribute's data by
+// the sizes its datatype and dataspace claim: such a claim beyond the message is refused first.
+TEST(MatlabExternalFiles, HdfBasedFileWithAnOversizedAttributeIsRefusedWithTheReason) {
+  const QString sample = ExternalPath("scipy_testhdf5_7.4_GLNX86.mat");
+  ZEL_REQUIRE_TESTDATA(sample);
+  QFile source(sample);
+  ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+  QByteArray bytes = source.readAll();
+  // A version 1 attribute message: version, reserved, name size 13, then the name padded to
+  // 16 bytes and the datatype, whose size field follows its first four bytes.
+  const int name = bytes.indexOf(QByteArray("MATLAB_class", 13));
+  ASSERT_GE(name, 8);
+  ASSERT_EQ(bytes.mid(name - 8, 4), QByteArray::fromHex("01000d00"));
+  std::memcpy(bytes.data() + name + 16 + 4, QByteArray::fromHex("ffffff00").constData(), 4);
+  QTemporaryDir dir;
+  const QString copy = dir.filePath(QStringLiteral("attribute.mat"));
+  QFile out(copy);
+  ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+  out.write(bytes);
+  out.close();
+
+  ur::ScopedImageBuf image;
+  bool isEntropy = false;
+  QString error;
+  EXPECT_FALSE(urs::matlab::LoadImageFromMat(copy, image.get(), isEntropy, nullptr, &error));
+  EXPECT_TRUE(error.contains(QStringLiteral("an attribute's data runs past its message")))
+      << error.toStdString();
+  EXPECT_EQ(image->data, nullptr);
+}
+
 TEST_F(MatlabTest, DimensionsBeyondWhatTheFileHoldsAreRefusedBeforeReading) {
   std::vector<double> values(5 * 10, 1.0);
   {

@@ -1,5 +1,7 @@
 #include "matlab/mat_precheck.h"
 
+#include <ur/hdf5_structure.h>
+
 #include <QFile>
 
 #include <zlib.h>
@@ -226,6 +228,9 @@ QString MatFileProblem(const QString& path) {
   if (!little && !big) return Level4Problem(file, size);
   const auto* h = reinterpret_cast<const unsigned char*>(header.constData());
   const int version = big ? h[124] << 8 | h[125] : h[125] << 8 | h[124];
+  // Version 0x0200 files are HDF5 files after a 512-byte header; matio reads them through the
+  // HDF5 library, which trusts their structures.
+  if (version == 0x0200) return ur::Hdf5StructureProblem(path);
   if (version != 0x0100) return QString();
   const Reader r(big);
 

@@ -10,8 +10,9 @@ namespace urs::matlab::detail {
 
 // Why the file cannot hold what one of its top-level variables claims: a variable that runs past
 // the end of the file, a cell, struct or object array with more elements than its bytes could
-// describe, or (level 4 files) a name or matrix longer than the file. Empty when the claims fit,
-// and for files of neither format (HDF5-based files are left to matio).
+// describe, (level 4 files) a name or matrix longer than the file, or (HDF5-based files) a
+// structure the HDF5 library would read past. Empty when the claims fit, and for files of no
+// MATLAB format.
 QString MatFileProblem(const QString& path);
 
 }  // namespace urs::matlab::detail
