@@ -23,6 +23,25 @@ constexpr int kMostGroupDepth = 64;
 // Structures visited before the walk gives up; far more than any real file has.
 constexpr std::uint64_t kMostStructures = 1000000;
 
+// What an object header says of a data set's data, checked once all its messages are read: the
+// library copies elements x element size bytes out of compact and contiguous storage, and reads
+// unfiltered chunks into buffers of the chunk's size.
+struct SxDataFacts {
+  bool spaceKnown = false;
+  bool typeKnown = false;
+  bool filtered = false;
+  std::uint64_t elements = 0;
+  int rank = 0;
+  std::uint64_t elementBytes = 0;
+  int layout = -1;  // 0 compact, 1 contiguous, 2 chunked
+  bool storedKnown = false;
+  std::uint64_t storedBytes = 0;
+  std::uint64_t chunkTree = 0;
+  int chunkRank = 0;
+  std::uint64_t chunkBytes = 0;
+  std::uint64_t chunkElementBytes = 0;
+};
+
 class CxStructureWalk {
 public:
   explicit CxStructureWalk(const SxSpan& file) : m_file(file) {}
@@ -130,6 +149,7 @@ private:
     SxSpan chunk;
     QString problem = block(address + 16, head.number(8, 4), chunk, "an object header");
     std::vector<SxSpan> chunks{chunk};
+    SxDataFacts facts;
     for (std::size_t c = 0; problem.isEmpty() && c < chunks.size(); ++c) {
       const SxSpan messages = chunks[c];
       std::uint64_t pos = 0;
@@ -140,11 +160,11 @@ private:
         pos += 8;
         if (!messages.has(pos, bytes) || bytes % 8 != 0)
           return QStringLiteral("a message runs past its object header");
-        problem = message(type, flags, messages.sub(pos, bytes), depth, chunks, false);
+        problem = message(type, flags, messages.sub(pos, bytes), depth, chunks, facts, false);
         pos += bytes;
       }
     }
-    return problem;
+    return problem.isEmpty() ? dataProblem(facts) : problem;
   }
 
   // Version 2: "OHDR", flags, optional times and attribute limits, the first chunk's size in
@@ -165,6 +185,7 @@ private:
     if (chunkBytes > m_file.size) return QStringLiteral("an object header lies outside the file");
     problem = block(address + pos, chunkBytes + 4, chunk, "an object header");
     std::vector<SxSpan> chunks{chunk.sub(0, chunkBytes)};
+    SxDataFacts facts;
     const std::uint64_t headerBytes = flags & 0x04 ? 6 : 4;
     for (std::size_t c = 0; problem.isEmpty() && c < chunks.size(); ++c) {
       const SxSpan messages = chunks[c];
@@ -175,11 +196,12 @@ private:
         const int messageFlags = messages.data[at + 3];
         at += headerBytes;
         if (!messages.has(at, bytes)) return QStringLiteral("a message runs past its object header");
-        problem = message(type, messageFlags, messages.sub(at, bytes), depth, chunks, true);
+        problem =
+            message(type, messageFlags, messages.sub(at, bytes), depth, chunks, facts, true);
         at += bytes;
       }
     }
-    return problem;
+    return problem.isEmpty() ? dataProblem(facts) : problem;
   }
 
   // A continuation: where an object header goes on. Later headers mark it "OCHK" and end it
@@ -204,20 +226,31 @@ private:
   }
 
   QString message(int type, int flags, const SxSpan& body, int depth, std::vector<SxSpan>& chunks,
-                  bool later) {
+                  SxDataFacts& facts, bool later) {
+    if (type == 0x0b) facts.filtered = true;
     // A shared message stands for one kept elsewhere: in another object header, or in the
     // shared-message heap (checksummed).
     if (flags & 0x02) return sharedMessage(body, depth);
-    SxDatatype type0;
+    SxDatatype datatype;
     SxDataspace space;
     std::uint64_t used = 0;
+    QString problem;
     switch (type) {
-      case 0x01: return hdf5check::CheckDataspace(body, m_sizes, space);
-      case 0x03: return hdf5check::CheckDatatype(body, 0, used, type0);
+      case 0x01:
+        problem = hdf5check::CheckDataspace(body, m_sizes, space);
+        facts.spaceKnown = problem.isEmpty();
+        facts.elements = space.elements;
+        facts.rank = space.rank;
+        return problem;
+      case 0x03:
+        problem = hdf5check::CheckDatatype(body, 0, used, datatype);
+        facts.typeKnown = problem.isEmpty();
+        facts.elementBytes = datatype.elementBytes;
+        return problem;
       case 0x04: return hdf5check::CheckFillValue(body, true);
       case 0x05: return hdf5check::CheckFillValue(body, false);
       case 0x06: return link(body, depth);
-      case 0x08: return layout(body);
+      case 0x08: return layout(body, facts);
       case 0x0b: return hdf5check::CheckFilterPipeline(body);
       case 0x0c: return hdf5check::CheckAttribute(body, m_sizes);
       case 0x10: return continuation(body, chunks, later);
@@ -270,7 +303,7 @@ private:
     return QStringLiteral("a link has an unknown type");
   }
 
-  QString layout(const SxSpan& body) {
+  QString layout(const SxSpan& body, SxDataFacts& facts) {
     const QString cut = QStringLiteral("a data layout is cut short");
     if (!body.has(0, 2)) return cut;
     const int version = body.data[0];
@@ -278,47 +311,80 @@ private:
     if (version == 1 || version == 2) {
       if (!body.has(0, 8)) return cut;
       const int rank = body.data[1];
-      const int kind = body.data[2];
+      facts.layout = body.data[2];
       std::uint64_t pos = 8;
-      std::uint64_t address = ~std::uint64_t(0);
-      if (kind != 0) {
+      if (facts.layout != 0) {
         if (!body.has(pos, O)) return cut;
-        address = body.number(pos, m_sizes.offsets);
+        facts.chunkTree = body.number(pos, m_sizes.offsets);
         pos += O;
       }
       if (!body.has(pos, 4 * std::uint64_t(rank))) return cut;
-      pos += 4 * std::uint64_t(rank);
-      if (kind == 0 && (!body.has(pos, 4) || !body.has(pos + 4, body.number(pos, 4)))) return cut;
-      return kind == 2 ? chunkTree(address, rank, -1) : QString();
+      return facts.layout == 0   ? compactData(body, pos + 4 * std::uint64_t(rank), 4, facts)
+             : facts.layout == 2 ? chunkShape(body, pos, rank, facts)
+                                 : QString();
     }
     if (version == 3) {
-      const int kind = body.data[1];
-      if (kind == 0) {
-        if (!body.has(2, 2) || !body.has(4, body.number(2, 2))) return cut;
-        return QString();
-      }
-      if (kind == 1) {
+      facts.layout = body.data[1];
+      if (facts.layout == 0) return compactData(body, 2, 2, facts);
+      if (facts.layout == 1) {
         if (!body.has(2, O + lengths())) return cut;
         const std::uint64_t address = body.number(2, m_sizes.offsets);
+        if (undefined(address)) return QString();  // nothing written: fill values are read
+        facts.storedKnown = true;
+        facts.storedBytes = body.number(2 + O, m_sizes.lengths);
         SxSpan data;
-        return undefined(address) ? QString()
-                                  : block(address, body.number(2 + O, m_sizes.lengths), data,
-                                          "a data set's data");
+        return block(address, facts.storedBytes, data, "a data set's data");
       }
-      if (kind == 2) {
+      if (facts.layout == 2) {
         if (!body.has(2, 1)) return cut;
         const int rank = body.data[2];
-        if (!body.has(3, O + 4 * std::uint64_t(rank))) return cut;
-        for (int d = 0; d < rank; ++d)
-          if (body.number(3 + O + 4 * std::uint64_t(d), 4) == 0)
-            return QStringLiteral("a data set's chunks have an empty dimension");
-        return chunkTree(body.number(3, m_sizes.offsets), rank, -1);
+        if (!body.has(3, O)) return cut;
+        facts.chunkTree = body.number(3, m_sizes.offsets);
+        return chunkShape(body, 3 + O, rank, facts);
       }
       return QStringLiteral("a data layout has an unknown class");
     }
     // Version 4 indexes chunks with checksummed structures.
     if (version == 4) return QString();
     return QStringLiteral("a data layout has an unknown version");
+  }
+
+  // Compact data: its size in sizeBytes at at, then the data.
+  QString compactData(const SxSpan& body, std::uint64_t at, int sizeBytes, SxDataFacts& facts) {
+    if (!body.has(at, std::uint64_t(sizeBytes)) ||
+        !body.has(at + std::uint64_t(sizeBytes), body.number(at, sizeBytes)))
+      return QStringLiteral("a data layout is cut short");
+    facts.storedKnown = true;
+    facts.storedBytes = body.number(at, sizeBytes);
+    return QString();
+  }
+
+  // A chunk's dimensions, the element size the last of them: their product is a whole chunk.
+  QString chunkShape(const SxSpan& body, std::uint64_t at, int rank, SxDataFacts& facts) {
+    if (rank < 2 || !body.has(at, 4 * std::uint64_t(rank)))
+      return QStringLiteral("a data layout is cut short");
+    facts.chunkRank = rank;
+    facts.chunkBytes = 1;
+    for (int d = 0; d < rank; ++d) {
+      const std::uint64_t dim = body.number(at + 4 * std::uint64_t(d), 4);
+      if (dim == 0) return QStringLiteral("a data set's chunks have an empty dimension");
+      facts.chunkBytes = hdf5check::Times(facts.chunkBytes, dim);
+    }
+    facts.chunkElementBytes = body.number(at + 4 * std::uint64_t(rank - 1), 4);
+    return QString();
+  }
+
+  QString dataProblem(const SxDataFacts& facts) {
+    // The library gathers elements of the datatype's size out of each chunk.
+    if (facts.layout == 2 && ((facts.typeKnown && facts.chunkElementBytes != facts.elementBytes) ||
+                              (facts.spaceKnown && facts.chunkRank != facts.rank + 1)))
+      return QStringLiteral("a data set's chunks do not match its datatype and dataspace");
+    if (facts.layout == 2)
+      return chunkTree(facts.chunkTree, facts.chunkRank, -1, facts.filtered ? 0 : facts.chunkBytes);
+    if (facts.storedKnown && facts.spaceKnown && facts.typeKnown &&
+        facts.storedBytes < hdf5check::Times(facts.elements, facts.elementBytes))
+      return QStringLiteral("a data set's stored data is smaller than its dataspace");
+    return QString();
   }
 
   // A version 1 B-tree node: "TREE", type, level, entries used, two sibling addresses, then
@@ -339,7 +405,8 @@ private:
     return block(address, 8 + 2 * O + (entries + 1) * keyBytes + entries * O, node, "a B-tree node");
   }
 
-  QString chunkTree(std::uint64_t address, int rank, int expectedLevel) {
+  // wholeChunk: the stored size every chunk must have (unfiltered data), or 0.
+  QString chunkTree(std::uint64_t address, int rank, int expectedLevel, std::uint64_t wholeChunk) {
     if (undefined(address)) return QString();
     QString problem;
     if (!firstVisit(address, problem)) return problem;
@@ -354,8 +421,11 @@ private:
       const std::uint64_t key = 8 + 2 * O + i * (keyBytes + O);
       const std::uint64_t child = node.number(key + keyBytes, m_sizes.offsets);
       SxSpan chunk;
-      problem = level == 0 ? block(child, node.number(key, 4), chunk, "a data chunk")
-                           : chunkTree(child, rank, level - 1);
+      const std::uint64_t stored = node.number(key, 4);
+      if (level == 0 && wholeChunk != 0 && stored != wholeChunk)
+        return QStringLiteral("a data chunk's size does not match its data set");
+      problem = level == 0 ? block(child, stored, chunk, "a data chunk")
+                           : chunkTree(child, rank, level - 1, wholeChunk);
     }
     return problem;
   }

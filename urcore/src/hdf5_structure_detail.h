@@ -24,6 +24,15 @@ struct SxSpan {
   SxSpan sub(std::uint64_t at, std::uint64_t bytes) const { return {data + at, bytes}; }
 };
 
+// Past this, element counts mean nothing and products could wrap.
+constexpr std::uint64_t kMostElements = std::uint64_t(1) << 62;
+
+// a * b, or kMostElements when the product would pass it.
+inline std::uint64_t Times(std::uint64_t a, std::uint64_t b) {
+  if (a != 0 && b > kMostElements / a) return kMostElements;
+  return a * b;
+}
+
 // The sizes of addresses and lengths that the superblock sets for the whole file.
 struct SxSizes {
   int offsets = 8;

@@ -6,16 +6,7 @@ namespace {
 
 constexpr int kMostNesting = 8;
 constexpr int kMostRank = 32;
-// Past this, element counts mean nothing and products could wrap.
-constexpr std::uint64_t kMostElements = std::uint64_t(1) << 62;
-
 std::uint64_t Padded8(std::uint64_t bytes) { return (bytes + 7) / 8 * 8; }
-
-// a * b, or kMostElements when the product would pass it.
-std::uint64_t Times(std::uint64_t a, std::uint64_t b) {
-  if (a != 0 && b > kMostElements / a) return kMostElements;
-  return a * b;
-}
 
 // The length of the NUL-terminated text at at, its terminator included; 0 when the span ends
 // first. The library copies such texts with strdup.

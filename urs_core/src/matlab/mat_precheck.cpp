@@ -16,6 +16,7 @@ namespace {
 
 constexpr qint64 kHeaderBytes = 128;
 constexpr qint64 kTagBytes = 8;
+constexpr std::uint32_t kMiInt8 = 1;
 constexpr std::uint32_t kMiInt32 = 5;
 constexpr std::uint32_t kMiUInt32 = 6;
 constexpr std::uint32_t kMiMatrix = 14;
@@ -81,6 +82,28 @@ int InflateHead(const QByteArray& compressed, unsigned char* out, int capacity) 
   return status == Z_OK || status == Z_STREAM_END || status == Z_BUF_ERROR ? produced : 0;
 }
 
+// The array flags, dimensions and name subelements that every non-empty matrix starts with;
+// matio takes whatever stands there for them and allocates by it. content is the matrix after
+// its tag, of which available bytes were read and length belong to the matrix.
+QString MatrixHeadProblem(const Reader& r, const unsigned char* content, std::uint64_t available,
+                          std::uint64_t length) {
+  const QString damaged = QStringLiteral("a variable's header is damaged");
+  if (length == 0) return QString();
+  if (available < 24 || r.u32(content) != kMiUInt32 || r.u32(content + 4) != 8 ||
+      r.u32(content + 16) != kMiInt32)
+    return damaged;
+  const std::uint64_t dimBytes = r.u32(content + 20);
+  if (dimBytes < 8 || dimBytes % 4 != 0 || dimBytes > length - 24) return damaged;
+  const std::uint64_t name = 24 + (dimBytes + 7) / 8 * 8;
+  if (name + kTagBytes > length) return damaged;
+  if (name + kTagBytes > available) return QString();
+  // A name of up to four bytes is packed into its tag.
+  const std::uint32_t tag = r.u32(content + name);
+  if (tag >> 16) return (tag & 0xffff) == kMiInt8 && (tag >> 16) <= 4 ? QString() : damaged;
+  if (tag != kMiInt8 || r.u32(content + name + 4) > length - name - kTagBytes) return damaged;
+  return QString();
+}
+
 bool IsArrayOfRecords(std::uint32_t matClass) {
   return matClass == kClassCell || matClass == kClassStruct || matClass == kClassObject;
 }
@@ -120,7 +143,8 @@ QString MatrixContentProblem(const Reader& r, const unsigned char* p, std::uint6
                                                                          : elements * dim;
       }
     if (type == kMiMatrix) {
-      const QString problem = MatrixContentProblem(r, body, length, depth + 1);
+      QString problem = MatrixHeadProblem(r, body, length, length);
+      if (problem.isEmpty()) problem = MatrixContentProblem(r, body, length, depth + 1);
       if (!problem.isEmpty()) return problem;
     }
     at += kTagBytes + (length + 7) / 8 * 8;
@@ -260,6 +284,12 @@ QString MatFileProblem(const QString& path) {
       // carry; matio allocates by that length.
       if (headBytes < int(kTagBytes) || r.u32(head) != kMiMatrix || r.u32(head + 4) > bound)
         return QStringLiteral("a compressed variable is damaged");
+    }
+    if (headBytes > 0 && r.u32(head) == kMiMatrix) {
+      const std::uint64_t length = type == kMiMatrix ? bytes : r.u32(head + 4);
+      const QString problem = MatrixHeadProblem(r, head + kTagBytes,
+                                                std::uint64_t(headBytes) - kTagBytes, length);
+      if (!problem.isEmpty()) return problem;
     }
     // The lengths of the dimensions and of the name must fit the element: matio allocates what
     // they claim.
