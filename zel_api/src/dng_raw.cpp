@@ -112,12 +112,9 @@ unsigned int OpenFailureCode(const LibRaw& raw, int code) {
   return raw.imgdata.idata.dng_version ? ur::rc::Fail : ur::rc::NotZelImage;
 }
 
-// The white level the bit depth comes from: the raw directory's tag, 65535 without one. When
-// libtiff found no directory to look at, LibRaw's value stands in.
-unsigned WhiteLevel(const LibRaw& raw, const DngRawIfd& ifd) {
-  if (ifd.found) return ifd.hasWhiteLevel ? ifd.whiteLevel : kMissingWhiteLevel;
-  const unsigned libRawWhite = raw.imgdata.color.dng_levels.dng_whitelevel[0];
-  return libRawWhite ? libRawWhite : kMissingWhiteLevel;
+// The white level the bit depth comes from: the raw directory's tag, 65535 without one.
+unsigned WhiteLevel(const DngRawIfd& ifd) {
+  return ifd.hasWhiteLevel ? ifd.whiteLevel : kMissingWhiteLevel;
 }
 
 // Describes the output image for what unpack() left; channels 0 when it cannot be copied.
@@ -132,7 +129,7 @@ SxImageBuf DescribeOutput(LibRaw& raw, const DngRawIfd& ifd, const UnpackedRaw& 
   out.height = raw.imgdata.sizes.raw_height;
   out.channels = channels >= 1 && channels <= unpacked.stride ? channels : 0;
   out.dataType = eightBit ? ur::eImageDataUInt8 : ur::eImageDataUInt16;
-  out.bitDepth = eightBit ? 8 : BitDepthOfWhiteLevel(WhiteLevel(raw, ifd));
+  out.bitDepth = eightBit ? 8 : BitDepthOfWhiteLevel(WhiteLevel(ifd));
   out.bayerGrid = mosaic ? GridOfTopLeftCell(raw) : ur::eBayerNone;
   return out;
 }
@@ -156,8 +153,9 @@ DngRawIfd InspectIfdOf(LibRaw& raw, const QString& path) {
   return InspectDngRawIfd(path, raw.imgdata.sizes.raw_width, raw.imgdata.sizes.raw_height);
 }
 
-// libtiff finding no directory to look at leaves the decoder to judge the data.
-bool DataComplete(const DngRawIfd& ifd) { return !ifd.found || ifd.dataComplete; }
+// A DNG is a TIFF file: when libtiff finds no directory of the raw image's size, the structure is
+// damaged, and LibRaw would decode whatever it finds there, zeros where the data is missing.
+bool DataComplete(const DngRawIfd& ifd) { return ifd.found && ifd.dataComplete; }
 
 bool IsLossy(LibRaw& raw) {
   return raw.get_internal_data_pointer()->unpacker_data.tiff_compress == kCompressionLossyJpeg;

@@ -228,9 +228,10 @@ TEST(DngReader, TakesTheGridAtTheStoredOriginBehindAnOddActiveArea) {
   EXPECT_EQ(grid, ur::eBayerBGGR);
 }
 
-// Renames tag of the first directory to an unknown number, as if it were missing. Byte order
-// and entry layout as TIFF has them.
-QByteArray WithoutIfd0Tag(QByteArray bytes, quint16 tag) {
+// Applies edit(entry, little) to tag's entry in the first directory. Byte order and entry
+// layout as TIFF has them.
+template <typename Edit>
+QByteArray EditIfd0Entry(QByteArray bytes, quint16 tag, Edit edit) {
   const bool little = bytes.startsWith("II");
   const auto u16 = [&](int at) {
     const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData()) + at;
@@ -243,11 +244,17 @@ QByteArray WithoutIfd0Tag(QByteArray bytes, quint16 tag) {
   const int ifd = int(u32(4));
   for (int i = 0; i < u16(ifd); ++i) {
     const int entry = ifd + 2 + 12 * i;
-    if (u16(entry) != tag) continue;
-    bytes[entry] = char(0xfe);
-    bytes[entry + 1] = char(0xfe);
+    if (u16(entry) == tag) edit(bytes.data() + entry, little);
   }
   return bytes;
+}
+
+// Renames tag of the first directory to an unknown number, as if it were missing.
+QByteArray WithoutIfd0Tag(const QByteArray& bytes, quint16 tag) {
+  return EditIfd0Entry(bytes, tag, [](char* entry, bool) {
+    entry[0] = char(0xfe);
+    entry[1] = char(0xfe);
+  });
 }
 
 // The preview directory of this DNG loses its Compression tag: once a decoder of previews
@@ -278,6 +285,17 @@ TEST(DngReader, RefusesFilesItCannotRead) {
   } cases[] = {
       // Metadata only: the one tile is 22 bytes of placeholder for 3516x2328 samples.
       {TestDataPath("external/dng/canon_350d_truncated_no_image_data.dng"), rc::Fail},
+      // The same with a preview directory libtiff cannot read (RowsPerStrip claims 127
+      // values): LibRaw still finds the raw image and would decode zeros for the missing data.
+      {WriteInto(dir, "unreadable_preview.dng",
+                 EditIfd0Entry(ReadAll(TestDataPath(
+                                   "external/dng/canon_350d_truncated_no_image_data.dng")),
+                               278,
+                               [](char* entry, bool little) {
+                                 if (little) qToLittleEndian<quint32>(127, entry + 4);
+                                 else qToBigEndian<quint32>(127, entry + 4);
+                               })),
+       rc::Fail},
       // A DNG structure with a codec LibRaw cannot decode.
       {WriteInto(dir, "gopro.dng", ReadAll(TestDataPath("external/dng/gopro_fusion_GPBK7066.gpr"))),
        rc::Fail},
