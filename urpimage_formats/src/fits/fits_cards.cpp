@@ -80,7 +80,11 @@ bool ParseInteger(const QString& text, qint64& value) {
   if (ok) return true;
   // "16." or "1.6E1" are integers written as reals.
   double real = 0.0;
-  if (!ParseReal(text, real) || real != double(qint64(real))) return false;
+  // Only reals inside the range of qint64 convert; 2^63 itself does not.
+  constexpr double kPastInt64 = 9223372036854775808.0;
+  if (!ParseReal(text, real) || !(real >= -kPastInt64 && real < kPastInt64) ||
+      real != double(qint64(real)))
+    return false;
   value = qint64(real);
   return true;
 }

@@ -5,6 +5,7 @@
 #include "freeimage/freeimage_metadata.h"
 
 #include <ur/buffers.h>
+#include <ur/image_buf.h>
 #include <ur/png_reader.h>
 #include <ur/units.h>
 
@@ -12,6 +13,8 @@
 #include <QPoint>
 #include <QRect>
 
+#include <algorithm>
+#include <cstdio>
 #include <new>
 
 namespace ur {
@@ -34,6 +37,26 @@ int LoadFlags(FREE_IMAGE_FORMAT format) {
     default:
       return kNoFlags;
   }
+}
+
+// FreeImage allocates the whole bitmap a header claims before it reads a pixel, so a damaged
+// header can ask for gigabytes. Where a format can load its header alone, the claim is checked
+// against the sample ceiling first (each byte of a pixel counted as a sample). Empty when the
+// claim fits or the format cannot tell.
+template <typename LoadHeader>
+QString HeaderClaimProblem(FREE_IMAGE_FORMAT format, LoadHeader loadHeader) {
+  if (!FreeImage_FIFSupportsNoPixels(format)) return QString();
+  const BitmapPtr header(loadHeader(LoadFlags(format) | FIF_LOAD_NOPIXELS));
+  if (!header) return QStringLiteral("its header cannot be read");
+  const unsigned width = FreeImage_GetWidth(header.get());
+  const unsigned height = FreeImage_GetHeight(header.get());
+  const unsigned bytesPerPixel = std::max(1u, (FreeImage_GetBPP(header.get()) + 7) / 8);
+  if (!WithinSampleCeiling(width, height, bytesPerPixel))
+    return QStringLiteral("its header claims %1 x %2 pixels of %3 bytes, more than an image may hold")
+        .arg(width)
+        .arg(height)
+        .arg(bytesPerPixel);
+  return QString();
 }
 
 ExBayerGrid GridFromPattern(const QString& pattern) {
@@ -150,6 +173,15 @@ bool CxFreeImageLoader::openFile(SxImageBuf& buf, CxMetadata& metadata) {
     return false;
   }
 
+  if (format != FIF_PNG) {
+    const QString claim = HeaderClaimProblem(format, [&path, format](int flags) {
+      return FreeImage_Load(format, path.constData(), flags);
+    });
+    if (!claim.isEmpty()) {
+      LogError(QStringLiteral("Cannot load the image from file %1: %2").arg(m_fileName, claim));
+      return false;
+    }
+  }
   // PNG files are decoded by our own reader, which keeps the stored samples.
   int significantBits = 0;
   QString error;
@@ -183,6 +215,18 @@ bool CxFreeImageLoader::openMemory(SxImageBuf& buf, CxMetadata& metadata) {
     return false;
   }
 
+  if (format != FIF_PNG) {
+    const QString claim = HeaderClaimProblem(format, [&memory, format](int flags) {
+      FreeImage_SeekMemory(memory.get(), 0, SEEK_SET);
+      FIBITMAP* header = FreeImage_LoadFromMemory(format, memory.get(), flags);
+      FreeImage_SeekMemory(memory.get(), 0, SEEK_SET);
+      return header;
+    });
+    if (!claim.isEmpty()) {
+      LogError(QStringLiteral("Cannot load the image from memory: %1").arg(claim));
+      return false;
+    }
+  }
   int significantBits = 0;
   QString error;
   const BitmapPtr bitmap(
