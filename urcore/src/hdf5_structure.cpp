@@ -12,8 +12,8 @@ namespace ur {
 
 namespace {
 
-using hdf5check::SxDatatype;
 using hdf5check::SxDataspace;
+using hdf5check::SxDatatype;
 using hdf5check::SxSizes;
 using hdf5check::SxSpan;
 
@@ -195,9 +195,9 @@ private:
         const std::uint64_t bytes = messages.number(at + 1, 2);
         const int messageFlags = messages.data[at + 3];
         at += headerBytes;
-        if (!messages.has(at, bytes)) return QStringLiteral("a message runs past its object header");
-        problem =
-            message(type, messageFlags, messages.sub(at, bytes), depth, chunks, facts, true);
+        if (!messages.has(at, bytes))
+          return QStringLiteral("a message runs past its object header");
+        problem = message(type, messageFlags, messages.sub(at, bytes), depth, chunks, facts, true);
         at += bytes;
       }
     }
@@ -247,15 +247,24 @@ private:
         facts.typeKnown = problem.isEmpty();
         facts.elementBytes = datatype.elementBytes;
         return problem;
-      case 0x04: return hdf5check::CheckFillValue(body, true);
-      case 0x05: return hdf5check::CheckFillValue(body, false);
-      case 0x06: return link(body, depth);
-      case 0x08: return layout(body, facts);
-      case 0x0b: return hdf5check::CheckFilterPipeline(body);
-      case 0x0c: return hdf5check::CheckAttribute(body, m_sizes);
-      case 0x10: return continuation(body, chunks, later);
-      case 0x11: return symbolTable(body, depth);
-      default: return QString();
+      case 0x04:
+        return hdf5check::CheckFillValue(body, true);
+      case 0x05:
+        return hdf5check::CheckFillValue(body, false);
+      case 0x06:
+        return link(body, depth);
+      case 0x08:
+        return layout(body, facts);
+      case 0x0b:
+        return hdf5check::CheckFilterPipeline(body);
+      case 0x0c:
+        return hdf5check::CheckAttribute(body, m_sizes);
+      case 0x10:
+        return continuation(body, chunks, later);
+      case 0x11:
+        return symbolTable(body, depth);
+      default:
+        return QString();
     }
   }
 
@@ -266,10 +275,14 @@ private:
     // Version 1 keeps the address after six reserved bytes; versions 2 and 3 right after the
     // type. Version 3 type 1 names a shared-message heap entry instead.
     std::uint64_t at = 0;
-    if (version == 1) at = 8;
-    else if (version == 2 || (version == 3 && kind == 2)) at = 2;
-    else if (version == 3 && kind == 1) return QString();
-    else return QStringLiteral("a shared message is damaged");
+    if (version == 1)
+      at = 8;
+    else if (version == 2 || (version == 3 && kind == 2))
+      at = 2;
+    else if (version == 3 && kind == 1)
+      return QString();
+    else
+      return QStringLiteral("a shared message is damaged");
     if (!body.has(at, offsets())) return QStringLiteral("a shared message is cut short");
     return objectHeader(body.number(at, m_sizes.offsets), depth + 1);
   }
@@ -402,7 +415,8 @@ private:
       return QStringLiteral("a B-tree node is at the wrong level");
     // The library sizes its node buffer for 2K entries.
     if (entries > 2 * k) return QStringLiteral("a B-tree node holds more entries than it may");
-    return block(address, 8 + 2 * O + (entries + 1) * keyBytes + entries * O, node, "a B-tree node");
+    return block(address, 8 + 2 * O + (entries + 1) * keyBytes + entries * O, node,
+                 "a B-tree node");
   }
 
   // wholeChunk: the stored size every chunk must have (unfiltered data), or 0.
@@ -459,7 +473,8 @@ private:
         return QStringLiteral("a group's key lies outside its heap");
       if (i == entries) break;
       const std::uint64_t child = node.number(key + L, m_sizes.offsets);
-      problem = level == 0 ? symbolNode(child, names, depth) : groupTree(child, names, level - 1, depth);
+      problem =
+          level == 0 ? symbolNode(child, names, depth) : groupTree(child, names, level - 1, depth);
     }
     return problem;
   }
@@ -475,7 +490,8 @@ private:
     if (std::memcmp(node.data, "SNOD", 4) != 0 || node.data[4] != 1)
       return QStringLiteral("a symbol node is damaged");
     const std::uint64_t symbols = node.number(6, 2);
-    if (symbols > 2 * m_leafK) return QStringLiteral("a symbol node holds more entries than it may");
+    if (symbols > 2 * m_leafK)
+      return QStringLiteral("a symbol node holds more entries than it may");
     const std::uint64_t entryBytes = lengths() + offsets() + 24;
     problem = block(address, 8 + symbols * entryBytes, node, "a symbol node");
     for (std::uint64_t i = 0; problem.isEmpty() && i < symbols; ++i) {

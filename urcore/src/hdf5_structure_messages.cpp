@@ -116,8 +116,8 @@ QString CheckDatatype(const SxSpan& body, int depth, std::uint64_t& used, SxData
   const QString cut = QStringLiteral("a datatype is cut short");
   QString problem;
   switch (typeClass) {
-    case 0:    // fixed-point
-    case 4:    // bit field
+    case 0:  // fixed-point
+    case 4:  // bit field
       if (!body.has(pos, 4)) return cut;
       problem = CheckBits(size, body.number(pos, 2), body.number(pos + 2, 2));
       pos += 4;
@@ -148,8 +148,12 @@ QString CheckDatatype(const SxSpan& body, int depth, std::uint64_t& used, SxData
       pos += tag;
       break;
     }
-    case 6: problem = CheckCompound(body, version, bits & 0xffff, size, depth, pos); break;
-    case 8: problem = CheckEnum(body, version, bits & 0xffff, depth, pos); break;
+    case 6:
+      problem = CheckCompound(body, version, bits & 0xffff, size, depth, pos);
+      break;
+    case 8:
+      problem = CheckEnum(body, version, bits & 0xffff, depth, pos);
+      break;
     case 9: {  // variable length: the base type follows
       std::uint64_t baseUsed = 0;
       SxDatatype base;
@@ -157,8 +161,11 @@ QString CheckDatatype(const SxSpan& body, int depth, std::uint64_t& used, SxData
       pos += baseUsed;
       break;
     }
-    case 10: problem = CheckArray(body, version, depth, pos); break;
-    default: return QStringLiteral("a datatype has an unknown class");
+    case 10:
+      problem = CheckArray(body, version, depth, pos);
+      break;
+    default:
+      return QStringLiteral("a datatype has an unknown class");
   }
   if (!problem.isEmpty()) return problem;
   if (size == 0) return QStringLiteral("a datatype has no size");
@@ -190,8 +197,8 @@ QString CheckDataspace(const SxSpan& body, const SxSizes& sizes, SxDataspace& sp
   const std::uint64_t arrays = 1 + (flags & 1 ? 1 : 0) + (version == 1 && (flags & 2) ? 1 : 0);
   if (!body.has(pos, arrays * L * std::uint64_t(rank))) return cut;
   std::uint64_t elements = 1;
-  const std::uint64_t unlimited = sizes.lengths == 8 ? ~std::uint64_t(0)
-                                                     : (std::uint64_t(1) << (8 * L)) - 1;
+  const std::uint64_t unlimited =
+      sizes.lengths == 8 ? ~std::uint64_t(0) : (std::uint64_t(1) << (8 * L)) - 1;
   for (int d = 0; d < rank; ++d) {
     const std::uint64_t dim = body.number(pos + L * std::uint64_t(d), sizes.lengths);
     elements = Times(elements, dim);
@@ -218,7 +225,9 @@ QString CheckAttribute(const SxSpan& body, const SxSizes& sizes) {
   const std::uint64_t typeBytes = body.number(4, 2);
   const std::uint64_t spaceBytes = body.number(6, 2);
   // Version 1 pads each part to eight bytes.
-  const auto step = [version](std::uint64_t bytes) { return version == 1 ? Padded8(bytes) : bytes; };
+  const auto step = [version](std::uint64_t bytes) {
+    return version == 1 ? Padded8(bytes) : bytes;
+  };
   std::uint64_t pos = version == 3 ? 9 : 8;
   if (nameBytes == 0 || !body.has(pos, step(nameBytes))) return cut;
   if (body.data[pos + nameBytes - 1] != 0)
@@ -251,7 +260,8 @@ QString CheckFilterPipeline(const SxSpan& body) {
   if (!body.has(0, 2)) return cut;
   const int version = body.data[0];
   const int filters = body.data[1];
-  if (version != 1 && version != 2) return QStringLiteral("a filter pipeline has an unknown version");
+  if (version != 1 && version != 2)
+    return QStringLiteral("a filter pipeline has an unknown version");
   if (filters > 32) return QStringLiteral("a filter pipeline has more than 32 filters");
   std::uint64_t pos = version == 1 ? 8 : 2;
   for (int f = 0; f < filters; ++f) {

@@ -695,6 +695,38 @@ TEST_F(FreeImageFormats, BadFilesGiveFalseWithoutCrashing) {
   EXPECT_TRUE(log.contains(QStringLiteral("ERROR | Unknown image format.")));
 }
 
+// FreeImage allocates what a header claims before reading a pixel. Claims beyond the sample
+// ceiling, or beyond what an uncompressed file holds, are refused from the header alone; a
+// small PGM that claims little still loads.
+TEST_F(FreeImageFormats, HeaderClaimsAreCheckedBeforeTheBitmapIsAllocated) {
+  const struct {
+    const char* name;
+    QByteArray content;
+    const char* reason;  // null: loads
+  } cases[] = {
+      {"huge.pgm", "P5\n70000 70000\n255\n", "more than an image may hold"},
+      {"text.pgm", "P2\n30000 20000\n255\n1 2 3\n", "more than its 25 bytes hold"},
+      {"raw.ppm", "P6\n200 100\n255\n" + QByteArray(1000, 'x'), "more than its 1015 bytes hold"},
+      {"small.pgm", "P2\n2 2\n255\n1 2 3 4\n", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    QFile f(path(QLatin1String(c.name)));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(c.content);
+    f.close();
+    LogCapture log;
+    auto l = loader();
+    l->setFilename(path(QLatin1String(c.name)));
+    EXPECT_EQ(l->open(), c.reason == nullptr);
+    if (c.reason) {
+      EXPECT_TRUE(log.contains(QLatin1String(c.reason))) << log.all().toStdString();
+    }
+    l->setBuffer(c.content, QStringLiteral("pgm"));
+    EXPECT_EQ(l->open(), c.reason == nullptr);
+  }
+}
+
 TEST_F(FreeImageFormats, UnwritableFilesAndUnsupportedImagesGiveFalse) {
   auto src = Pattern<std::uint8_t>(5, 4, 3, 8);
   EXPECT_FALSE(saveDirect(path("no/such/folder/x.png"), src.get()));

@@ -10,10 +10,12 @@
 #include <ur/units.h>
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QPoint>
 #include <QRect>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <new>
 
@@ -39,23 +41,48 @@ int LoadFlags(FREE_IMAGE_FORMAT format) {
   }
 }
 
+// The fewest bytes the pixels of an uncompressed format take in the file: a character per
+// sample in the text forms of PBM, PGM and PPM, the packed rows in their binary forms. 0 for
+// formats that compress.
+std::int64_t LeastStoredBytes(FREE_IMAGE_FORMAT format, std::int64_t width, std::int64_t height,
+                              unsigned bitsPerPixel) {
+  switch (format) {
+    case FIF_PBM:
+    case FIF_PGM:
+    case FIF_PPM: return width * height * (bitsPerPixel >= 24 ? 3 : 1);
+    case FIF_PBMRAW:
+    case FIF_PGMRAW:
+    case FIF_PPMRAW: return (width * bitsPerPixel + 7) / 8 * height;
+    default: return 0;
+  }
+}
+
 // FreeImage allocates the whole bitmap a header claims before it reads a pixel, so a damaged
 // header can ask for gigabytes. Where a format can load its header alone, the claim is checked
-// against the sample ceiling first (each byte of a pixel counted as a sample). Empty when the
-// claim fits or the format cannot tell.
+// first: against the sample ceiling (each byte of a pixel counted as a sample), and for
+// uncompressed formats against the file's size. Empty when the claim fits or the format cannot
+// tell.
 template <typename LoadHeader>
-QString HeaderClaimProblem(FREE_IMAGE_FORMAT format, LoadHeader loadHeader) {
+QString HeaderClaimProblem(FREE_IMAGE_FORMAT format, std::int64_t fileBytes,
+                           LoadHeader loadHeader) {
   if (!FreeImage_FIFSupportsNoPixels(format)) return QString();
   const BitmapPtr header(loadHeader(LoadFlags(format) | FIF_LOAD_NOPIXELS));
   if (!header) return QStringLiteral("its header cannot be read");
   const unsigned width = FreeImage_GetWidth(header.get());
   const unsigned height = FreeImage_GetHeight(header.get());
-  const unsigned bytesPerPixel = std::max(1u, (FreeImage_GetBPP(header.get()) + 7) / 8);
+  const unsigned bits = FreeImage_GetBPP(header.get());
+  const unsigned bytesPerPixel = std::max(1u, (bits + 7) / 8);
   if (!WithinSampleCeiling(width, height, bytesPerPixel))
-    return QStringLiteral("its header claims %1 x %2 pixels of %3 bytes, more than an image may hold")
+    return QStringLiteral(
+               "its header claims %1 x %2 pixels of %3 bytes, more than an image may hold")
         .arg(width)
         .arg(height)
         .arg(bytesPerPixel);
+  if (LeastStoredBytes(format, width, height, bits) > fileBytes)
+    return QStringLiteral("its header claims %1 x %2 pixels, more than its %3 bytes hold")
+        .arg(width)
+        .arg(height)
+        .arg(fileBytes);
   return QString();
 }
 
@@ -174,9 +201,10 @@ bool CxFreeImageLoader::openFile(SxImageBuf& buf, CxMetadata& metadata) {
   }
 
   if (format != FIF_PNG) {
-    const QString claim = HeaderClaimProblem(format, [&path, format](int flags) {
+    const auto loadHeader = [&path, format](int flags) {
       return FreeImage_Load(format, path.constData(), flags);
-    });
+    };
+    const QString claim = HeaderClaimProblem(format, QFileInfo(m_fileName).size(), loadHeader);
     if (!claim.isEmpty()) {
       LogError(QStringLiteral("Cannot load the image from file %1: %2").arg(m_fileName, claim));
       return false;
@@ -216,12 +244,13 @@ bool CxFreeImageLoader::openMemory(SxImageBuf& buf, CxMetadata& metadata) {
   }
 
   if (format != FIF_PNG) {
-    const QString claim = HeaderClaimProblem(format, [&memory, format](int flags) {
+    const auto loadHeader = [&memory, format](int flags) {
       FreeImage_SeekMemory(memory.get(), 0, SEEK_SET);
       FIBITMAP* header = FreeImage_LoadFromMemory(format, memory.get(), flags);
       FreeImage_SeekMemory(memory.get(), 0, SEEK_SET);
       return header;
-    });
+    };
+    const QString claim = HeaderClaimProblem(format, m_buffer.size(), loadHeader);
     if (!claim.isEmpty()) {
       LogError(QStringLiteral("Cannot load the image from memory: %1").arg(claim));
       return false;
