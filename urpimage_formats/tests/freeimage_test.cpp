@@ -707,6 +707,9 @@ TEST_F(FreeImageFormats, HeaderClaimsAreCheckedBeforeTheBitmapIsAllocated) {
       {"huge.pgm", "P5\n70000 70000\n255\n", "more than an image may hold"},
       {"text.pgm", "P2\n30000 20000\n255\n1 2 3\n", "more than its 25 bytes hold"},
       {"raw.ppm", "P6\n200 100\n255\n" + QByteArray(1000, 'x'), "more than its 1015 bytes hold"},
+      // A grey TGA header of 60000 x 8192 pixels and nothing after it.
+      {"header.tga", QByteArray::fromHex("00000300000000000000000060ea00200800"),
+       "more than its 18 bytes hold"},
       {"small.pgm", "P2\n2 2\n255\n1 2 3 4\n", nullptr},
   };
   for (const auto& c : cases) {

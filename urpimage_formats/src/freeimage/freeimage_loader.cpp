@@ -41,27 +41,34 @@ int LoadFlags(FREE_IMAGE_FORMAT format) {
   }
 }
 
-// The fewest bytes the pixels of an uncompressed format take in the file: a character per
-// sample in the text forms of PBM, PGM and PPM, the packed rows in their binary forms. 0 for
-// formats that compress.
+// No codec FreeImage reads describes more pixels per byte of file than this: the run-length
+// forms of BMP come nearest, skipping up to 65025 pixels with a four-byte code.
+constexpr std::int64_t kMostPixelsPerFileByte = std::int64_t(1) << 16;
+// A run-length packet of TGA repeats at most 128 pixels, and takes at least one byte.
+constexpr std::int64_t kMostTgaPixelsPerByte = 128;
+
+// The fewest bytes the pixels take in the file: a character per sample in the text forms of
+// PBM, PGM and PPM, the packed rows in their binary forms, a byte per 128 pixels in TGA, and a
+// byte per kMostPixelsPerFileByte pixels in any format.
 std::int64_t LeastStoredBytes(FREE_IMAGE_FORMAT format, std::int64_t width, std::int64_t height,
                               unsigned bitsPerPixel) {
+  const std::int64_t pixels = width * height;
   switch (format) {
     case FIF_PBM:
     case FIF_PGM:
-    case FIF_PPM: return width * height * (bitsPerPixel >= 24 ? 3 : 1);
+    case FIF_PPM: return pixels * (bitsPerPixel >= 24 ? 3 : 1);
     case FIF_PBMRAW:
     case FIF_PGMRAW:
     case FIF_PPMRAW: return (width * bitsPerPixel + 7) / 8 * height;
-    default: return 0;
+    case FIF_TARGA: return pixels / kMostTgaPixelsPerByte;
+    default: return pixels / kMostPixelsPerFileByte;
   }
 }
 
 // FreeImage allocates the whole bitmap a header claims before it reads a pixel, so a damaged
 // header can ask for gigabytes. Where a format can load its header alone, the claim is checked
-// first: against the sample ceiling (each byte of a pixel counted as a sample), and for
-// uncompressed formats against the file's size. Empty when the claim fits or the format cannot
-// tell.
+// first: against the sample ceiling (each byte of a pixel counted as a sample), and against
+// what the file's bytes can describe. Empty when the claim fits or the format cannot tell.
 template <typename LoadHeader>
 QString HeaderClaimProblem(FREE_IMAGE_FORMAT format, std::int64_t fileBytes,
                            LoadHeader loadHeader) {
