@@ -61,6 +61,11 @@ FREE_IMAGE_FORMAT FormatFromName(const QString& name) {
   return FIF_UNKNOWN;
 }
 
+bool IsOfferedFormat(FREE_IMAGE_FORMAT format) {
+  return std::any_of(std::begin(kFormatNames), std::end(kFormatNames),
+                     [format](const SxFormatName& entry) { return entry.format == format; });
+}
+
 bool PixelLayoutOf(FREE_IMAGE_TYPE type, unsigned bitsPerPixel, SxPixelLayout& layout) {
   layout = SxPixelLayout{};
   if (bitsPerPixel == 0) return false;

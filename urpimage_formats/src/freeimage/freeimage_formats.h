@@ -55,6 +55,9 @@ using TagPtr = std::unique_ptr<FITAG, TagDeleter>;
 // The FreeImage format of a suffix or format text ("jpg", " PNG ", ...: trimmed, any case);
 // FIF_UNKNOWN for a name outside the table.
 FREE_IMAGE_FORMAT FormatFromName(const QString& name);
+// True for the formats the plug-in offers (those FormatFromName names). FreeImage tells a file's
+// format from its first bytes; a file of any other format is not handed to its decoder.
+bool IsOfferedFormat(FREE_IMAGE_FORMAT format);
 
 // How the samples of a FreeImage bitmap type map onto an image buffer.
 struct SxPixelLayout {

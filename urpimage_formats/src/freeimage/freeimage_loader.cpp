@@ -41,29 +41,9 @@ int LoadFlags(FREE_IMAGE_FORMAT format) {
   }
 }
 
-// No codec FreeImage reads describes more pixels per byte of file than this: the run-length
-// forms of BMP come nearest, skipping up to 65025 pixels with a four-byte code.
+// No codec of the formats offered describes more pixels per byte of file than this: the
+// run-length forms of BMP come nearest, skipping up to 65025 pixels with a four-byte code.
 constexpr std::int64_t kMostPixelsPerFileByte = std::int64_t(1) << 16;
-// A run-length packet of TGA repeats at most 128 pixels, and takes at least one byte.
-constexpr std::int64_t kMostTgaPixelsPerByte = 128;
-
-// The fewest bytes the pixels take in the file: a character per sample in the text forms of
-// PBM, PGM and PPM, the packed rows in their binary forms, a byte per 128 pixels in TGA, and a
-// byte per kMostPixelsPerFileByte pixels in any format.
-std::int64_t LeastStoredBytes(FREE_IMAGE_FORMAT format, std::int64_t width, std::int64_t height,
-                              unsigned bitsPerPixel) {
-  const std::int64_t pixels = width * height;
-  switch (format) {
-    case FIF_PBM:
-    case FIF_PGM:
-    case FIF_PPM: return pixels * (bitsPerPixel >= 24 ? 3 : 1);
-    case FIF_PBMRAW:
-    case FIF_PGMRAW:
-    case FIF_PPMRAW: return (width * bitsPerPixel + 7) / 8 * height;
-    case FIF_TARGA: return pixels / kMostTgaPixelsPerByte;
-    default: return pixels / kMostPixelsPerFileByte;
-  }
-}
 
 // FreeImage allocates the whole bitmap a header claims before it reads a pixel, so a damaged
 // header can ask for gigabytes. Where a format can load its header alone, the claim is checked
@@ -77,15 +57,14 @@ QString HeaderClaimProblem(FREE_IMAGE_FORMAT format, std::int64_t fileBytes,
   if (!header) return QStringLiteral("its header cannot be read");
   const unsigned width = FreeImage_GetWidth(header.get());
   const unsigned height = FreeImage_GetHeight(header.get());
-  const unsigned bits = FreeImage_GetBPP(header.get());
-  const unsigned bytesPerPixel = std::max(1u, (bits + 7) / 8);
+  const unsigned bytesPerPixel = std::max(1u, (FreeImage_GetBPP(header.get()) + 7) / 8);
   if (!WithinSampleCeiling(width, height, bytesPerPixel))
     return QStringLiteral(
                "its header claims %1 x %2 pixels of %3 bytes, more than an image may hold")
         .arg(width)
         .arg(height)
         .arg(bytesPerPixel);
-  if (LeastStoredBytes(format, width, height, bits) > fileBytes)
+  if (std::int64_t(width) * height / kMostPixelsPerFileByte > fileBytes)
     return QStringLiteral("its header claims %1 x %2 pixels, more than its %3 bytes hold")
         .arg(width)
         .arg(height)
@@ -206,6 +185,12 @@ bool CxFreeImageLoader::openFile(SxImageBuf& buf, CxMetadata& metadata) {
     LogError(QStringLiteral("Unknown image format."));
     return false;
   }
+  if (!freeimage::IsOfferedFormat(format)) {
+    LogError(QStringLiteral("Cannot load the image from file %1: it holds a %2 image, which is not "
+                            "read")
+                 .arg(m_fileName, QLatin1String(FreeImage_GetFormatFromFIF(format))));
+    return false;
+  }
 
   if (format != FIF_PNG) {
     const auto loadHeader = [&path, format](int flags) {
@@ -247,6 +232,12 @@ bool CxFreeImageLoader::openMemory(SxImageBuf& buf, CxMetadata& metadata) {
   if (format == FIF_UNKNOWN) format = freeimage::FormatFromName(m_bufferFormat);
   if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format)) {
     LogError(QStringLiteral("Unknown image format."));
+    return false;
+  }
+  if (!freeimage::IsOfferedFormat(format)) {
+    LogError(QStringLiteral("Cannot load the image from memory: it holds a %1 image, which is not "
+                            "read")
+                 .arg(QLatin1String(FreeImage_GetFormatFromFIF(format))));
     return false;
   }
 
