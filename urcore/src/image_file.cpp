@@ -1,6 +1,7 @@
 // CxImage: reading and writing image files through FreeImage.
 
 #include <ur/atomic_file.h>
+#include <ur/bitmap_claims.h>
 #include <ur/image.h>
 #include <ur/png_reader.h>
 
@@ -151,6 +152,33 @@ FREE_IMAGE_FORMAT ReadableFormat(const QString& path, QByteArray& name) {
   return fif;
 }
 
+// One decoder reads all of PBM, PGM and PPM; FreeImage names any of them PBM by content.
+FREE_IMAGE_FORMAT Family(FREE_IMAGE_FORMAT fif) {
+  switch (fif) {
+    case FIF_PGM:
+    case FIF_PPM:
+    case FIF_PBMRAW:
+    case FIF_PGMRAW:
+    case FIF_PPMRAW: return FIF_PBM;
+    default: return fif;
+  }
+}
+
+// Why FreeImage's decoder of fif is not given the file: its first bytes say another format than
+// its suffix (decoders of formats nobody asked for are not trusted with damaged files), or its
+// header claims more than may be allocated. Empty when it may decode it.
+QString ForeignOrOversizedProblem(FREE_IMAGE_FORMAT fif, const QString& path,
+                                  const QByteArray& name) {
+  const FREE_IMAGE_FORMAT named = FreeImage_GetFIFFromFilename(name.constData());
+  if (named != FIF_UNKNOWN && Family(named) != Family(fif))
+    return QStringLiteral("it holds a %1 image, not the %2 its name says")
+        .arg(QLatin1String(FreeImage_GetFormatFromFIF(fif)),
+             QLatin1String(FreeImage_GetFormatFromFIF(named)));
+  if (!FreeImage_FIFSupportsNoPixels(fif)) return QString();
+  const detail::BitmapPtr header(FreeImage_Load(fif, name.constData(), FIF_LOAD_NOPIXELS));
+  return BitmapClaimProblem(header.get(), QFileInfo(path).size());
+}
+
 }  // namespace
 
 Result CxImage::load(const QString& path) {
@@ -169,6 +197,11 @@ Result CxImage::load(const QString& path) {
       return rc::Fail;
     }
   } else {
+    const QString problem = ForeignOrOversizedProblem(fif, path, name);
+    if (!problem.isEmpty()) {
+      qWarning("CxImage: cannot read %s: %s", qUtf8Printable(path), qUtf8Printable(problem));
+      return rc::Fail;
+    }
     dib.reset(FreeImage_Load(fif, name.constData(), 0));
   }
   if (!dib || !FreeImage_HasPixels(dib.get()) || FreeImage_GetWidth(dib.get()) == 0 ||

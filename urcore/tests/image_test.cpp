@@ -871,6 +871,19 @@ TEST(FreeImageMessages, ReachTheQtLogWithTheFormatName) {
       << log.lines().join('\n').toStdString();
 }
 
+// A file whose first bytes say another format than its suffix is not handed to that format's
+// decoder: this icon header would have FreeImage allocate 3 GB.
+TEST(FreeImageMessages, ForeignContentBehindAKnownSuffixIsNotDecoded) {
+  QTemporaryDir dir;
+  const QString icon = dir.filePath(QStringLiteral("icon.png"));
+  WriteBytes(icon, QByteArray::fromHex("0000010044fffffffffffffd0000000100000000000000000000000000000000000000"));
+  LogCapture log;
+  CxImage image;
+  EXPECT_EQ(image.load(icon), rc::Fail);
+  EXPECT_TRUE(log.contains(QStringLiteral("it holds a ICO image, not the PNG its name says")))
+      << log.lines().join('\n').toStdString();
+}
+
 // ---- sample files made by others -----------------------------------------------------------
 
 struct ExternalPng {

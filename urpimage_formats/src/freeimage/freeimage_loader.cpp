@@ -4,8 +4,8 @@
 #include "freeimage/freeimage_formats.h"
 #include "freeimage/freeimage_metadata.h"
 
+#include <ur/bitmap_claims.h>
 #include <ur/buffers.h>
-#include <ur/image_buf.h>
 #include <ur/png_reader.h>
 #include <ur/units.h>
 
@@ -14,7 +14,6 @@
 #include <QPoint>
 #include <QRect>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <new>
@@ -41,35 +40,14 @@ int LoadFlags(FREE_IMAGE_FORMAT format) {
   }
 }
 
-// No codec of the formats offered describes more pixels per byte of file than this: the
-// run-length forms of BMP come nearest, skipping up to 65025 pixels with a four-byte code.
-constexpr std::int64_t kMostPixelsPerFileByte = std::int64_t(1) << 16;
-
-// FreeImage allocates the whole bitmap a header claims before it reads a pixel, so a damaged
-// header can ask for gigabytes. Where a format can load its header alone, the claim is checked
-// first: against the sample ceiling (each byte of a pixel counted as a sample), and against
-// what the file's bytes can describe. Empty when the claim fits or the format cannot tell.
+// Where a format can load its header alone, the claim is checked before the bitmap is
+// allocated. Empty when the claim fits or the format cannot tell.
 template <typename LoadHeader>
 QString HeaderClaimProblem(FREE_IMAGE_FORMAT format, std::int64_t fileBytes,
                            LoadHeader loadHeader) {
   if (!FreeImage_FIFSupportsNoPixels(format)) return QString();
   const BitmapPtr header(loadHeader(LoadFlags(format) | FIF_LOAD_NOPIXELS));
-  if (!header) return QStringLiteral("its header cannot be read");
-  const unsigned width = FreeImage_GetWidth(header.get());
-  const unsigned height = FreeImage_GetHeight(header.get());
-  const unsigned bytesPerPixel = std::max(1u, (FreeImage_GetBPP(header.get()) + 7) / 8);
-  if (!WithinSampleCeiling(width, height, bytesPerPixel))
-    return QStringLiteral(
-               "its header claims %1 x %2 pixels of %3 bytes, more than an image may hold")
-        .arg(width)
-        .arg(height)
-        .arg(bytesPerPixel);
-  if (std::int64_t(width) * height / kMostPixelsPerFileByte > fileBytes)
-    return QStringLiteral("its header claims %1 x %2 pixels, more than its %3 bytes hold")
-        .arg(width)
-        .arg(height)
-        .arg(fileBytes);
-  return QString();
+  return BitmapClaimProblem(header.get(), fileBytes);
 }
 
 ExBayerGrid GridFromPattern(const QString& pattern) {
