@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdint>
 #include <future>
+#include <mutex>
 
 #include "../conversion/conversion_test_support.h"
 
@@ -143,9 +144,13 @@ TEST_F(WorkerTest, CancelEndsTheRunAndTheNextRunStartsAfresh) {
   std::promise<void> started, released;
   std::future<void> release = released.get_future();
   bool hold = true;  // touched only by the worker thread while connected
+  // Orders the worker's calls of the slot before its disconnection for ThreadSanitizer, which
+  // does not see the futex that QThread::wait() waits on.
+  std::mutex slotMutex;
   const QMetaObject::Connection held = QObject::connect(
       &log, &urs::Protocol::updated, &log,
       [&](int) {
+        const std::lock_guard<std::mutex> lock(slotMutex);
         if (!hold) return;
         hold = false;
         started.set_value();
@@ -160,6 +165,7 @@ TEST_F(WorkerTest, CancelEndsTheRunAndTheNextRunStartsAfresh) {
   EXPECT_EQ(TotalMessage(progress), QStringLiteral("Cancelling..."));
   released.set_value();
   ASSERT_TRUE(runToEnd(worker));
+  { const std::lock_guard<std::mutex> lock(slotMutex); }
   QObject::disconnect(held);
 
   EXPECT_EQ(worker.getResult(), rc::Cancelled);
