@@ -16,6 +16,7 @@ ZelConvertor::~ZelConvertor() {
 
 void ZelConvertor::start(const ZelParams& params) {
   if (isRunning()) return;
+  m_result.load(std::memory_order_acquire);
   m_params = params;
   m_reverse = false;
   m_token.reset();
@@ -24,6 +25,7 @@ void ZelConvertor::start(const ZelParams& params) {
 
 void ZelConvertor::start(const BackZelParams& params) {
   if (isRunning()) return;
+  m_result.load(std::memory_order_acquire);
   m_backParams = params;
   m_reverse = true;
   m_token.reset();
@@ -34,7 +36,7 @@ void ZelConvertor::start(Priority priority) { QThread::start(priority); }
 
 void ZelConvertor::cancel() { m_token.cancel(); }
 
-unsigned int ZelConvertor::getResult() const { return m_result; }
+unsigned int ZelConvertor::getResult() const { return m_result.load(std::memory_order_acquire); }
 
 void ZelConvertor::run() {
   if (m_reverse)
@@ -43,9 +45,13 @@ void ZelConvertor::run() {
     convertToZel();
 }
 
-void ZelConvertor::convertToZel() { m_result = ConvertDirToZel(m_params, &m_token); }
+void ZelConvertor::convertToZel() {
+  m_result.store(ConvertDirToZel(m_params, &m_token), std::memory_order_release);
+}
 
-void ZelConvertor::convertToRaw() { m_result = ConvertDirToRaw(m_backParams, &m_token); }
+void ZelConvertor::convertToRaw() {
+  m_result.store(ConvertDirToRaw(m_backParams, &m_token), std::memory_order_release);
+}
 
 // The progress record of an idle worker may belong to a run long over, whose owner has
 // destroyed it: only a run in progress is told.

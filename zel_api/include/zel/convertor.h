@@ -10,6 +10,8 @@
 
 #include <QThread>
 
+#include <atomic>
+
 namespace urs::zel {
 
 // Owned by a front end for its whole life and reused for every run. The end of a run is
@@ -49,7 +51,10 @@ private:
   ZelParams m_params;
   // Unlike the record's own defaults, an idle worker names no plug-in and no cores.
   BackZelParams m_backParams{0, QString(), QString(), 0, nullptr, nullptr};
-  unsigned int m_result = 0;
+  // Stored with release as the last act of every run and loaded with acquire by getResult() and
+  // by the next start(): all a run did happens before what the owner does after its end.
+  // QThread::wait() orders this too, but through a futex that ThreadSanitizer does not see.
+  std::atomic<unsigned int> m_result{0};
   bool m_reverse = false;
 };
 
