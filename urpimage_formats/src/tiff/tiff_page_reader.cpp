@@ -22,6 +22,32 @@ bool IsUnsignedFormat(std::uint16_t format) {
   return format == SAMPLEFORMAT_UINT || format == SAMPLEFORMAT_VOID;
 }
 
+// No codec describes more bytes of samples per stored byte than this (deflate gives at most
+// 1032, LZW about 3600, a blank fax line some thousands): a damaged page claiming more would
+// have its whole buffer allocated before the first strip fails to decode.
+constexpr std::int64_t kMostBytesPerStoredByte = std::int64_t(1) << 16;
+
+// Whether the strips or tiles, as far as they lie inside the file, can hold the page: all its
+// bytes when uncompressed, a 2^16th of them when compressed.
+bool StoredDataCanHold(TIFF* tif, const TiffPageLayout& layout, std::uint16_t compression) {
+  const std::uint64_t fileBytes = TIFFGetSizeProc(tif)(TIFFClientdata(tif));
+  const std::uint32_t count = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+  std::int64_t stored = 0;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    int err = 0;
+    const std::uint64_t offset = TIFFGetStrileOffsetWithErr(tif, i, &err);
+    const std::uint64_t bytes = TIFFGetStrileByteCountWithErr(tif, i, &err);
+    if (err) return false;
+    if (offset < fileBytes) stored += std::int64_t(std::min(bytes, fileBytes - offset));
+  }
+  // Strips may share bytes; together they hold no more than the file.
+  stored = std::min(stored, std::int64_t(fileBytes));
+  // A scanline holds one plane's samples when the planes are stored apart.
+  const std::int64_t planes = layout.planarConfig == PLANARCONFIG_SEPARATE ? layout.samples : 1;
+  const std::int64_t needed = layout.scanlineSize * std::int64_t(layout.height) * planes;
+  return needed / (compression == COMPRESSION_NONE ? 1 : kMostBytesPerStoredByte) <= stored;
+}
+
 bool NeedsRgbaReader(std::uint16_t photometric, std::uint16_t compression) {
   switch (photometric) {
     case PHOTOMETRIC_YCBCR:
@@ -338,6 +364,7 @@ bool ReadPageLayout(TIFF* tif, TiffPageLayout& layout) {
   if (layout.width == 0 || layout.height == 0 || layout.scanlineSize <= 0 || layout.bits == 0)
     return false;
   if (!TIFFIsCODECConfigured(compression)) return false;
+  if (!StoredDataCanHold(tif, layout, compression)) return false;
 
   if (layout.photometric == PHOTOMETRIC_PALETTE) {
     if (layout.samples != 1 || layout.bits > kMaxPackedBits ||
