@@ -13,7 +13,7 @@ namespace {
 // DateTime (306) as TIFF 6.0 writes it.
 constexpr char kTiffDateFormat[] = "yyyy:MM:dd HH:mm:ss";
 
-double FirstValue(const void* data, TIFFDataType type, int storageBytes) {
+double FirstValue(const void* data, int type, int storageBytes) {
   switch (type) {
     case TIFF_RATIONAL:
     case TIFF_SRATIONAL:
@@ -51,7 +51,8 @@ double FirstValue(const void* data, TIFFDataType type, int storageBytes) {
 bool NumberTag(TIFF* tif, std::uint32_t tag, double& value) {
   const TIFFField* field = TIFFFindField(tif, tag, TIFF_ANY);
   if (!field) return false;
-  const TIFFDataType type = TIFFFieldDataType(field);
+  // Taken as a number: a damaged file gives anonymous fields types outside the enumeration.
+  const int type = static_cast<int>(TIFFFieldDataType(field));
   if (type == TIFF_ASCII || type == TIFF_UNDEFINED) return false;
   const int storageBytes = TIFFFieldSetGetSize(field);
   const int countBytes = TIFFFieldSetGetCountSize(field);
